@@ -1,0 +1,160 @@
+#include "net.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+int connectTo(const char* hostname, uint16_t port) {
+  const hostent* host = gethostbyname(hostname);
+  if (host == nullptr || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
+    fprintf(stderr, "ERROR: could not look up address for %s\n", hostname);
+    return -1;
+  }
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) {
+    fprintf(stderr, "ERROR: could not open socket\n");
+    return -1;
+  }
+  sockaddr_in addr;
+  memset(&addr, 0, sizeof(addr));
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  size_t addrLen = static_cast<size_t>(host->h_length);
+  if (addrLen > sizeof(addr.sin_addr)) addrLen = sizeof(addr.sin_addr);
+  memcpy(&addr.sin_addr, host->h_addr_list[0], addrLen);
+  if (connect(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) < 0) {
+    fprintf(stderr, "ERROR: could not connect to %s:%u\n", hostname, static_cast<unsigned>(port));
+    close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+namespace {
+
+int bindAny(int sock, uint16_t port) {
+  sockaddr_in addr;
+  memset(&addr, 0, sizeof(addr));
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_port = htons(port);
+  return bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+}
+
+}  // namespace
+
+int getListenSocket(uint16_t* desiredPort) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) return -1;
+  const int on = 1;
+  if (setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) < 0) {
+    close(sock);
+    return -1;
+  }
+  if (*desiredPort != 0) {
+    if (bindAny(sock, *desiredPort) < 0) {
+      close(sock);
+      return -1;
+    }
+  } else {
+    bool bound = false;
+    for (int attempt = 0; attempt < 11 && !bound; ++attempt) {
+      *desiredPort = static_cast<uint16_t>(random() % 64512 + 1024);
+      bound = bindAny(sock, *desiredPort) == 0;
+    }
+    if (!bound) {
+      close(sock);
+      return -1;
+    }
+  }
+  if (listen(sock, 8) < 0) {
+    close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+ReadBuf* createReadBuf(int fd) {
+  ReadBuf* readBuf = static_cast<ReadBuf*>(malloc(sizeof(ReadBuf)));
+  if (readBuf == nullptr) return nullptr;
+  readBuf->fd = fd;
+  readBuf->bufStart = 0;
+  readBuf->bufEnd = 0;
+  return readBuf;
+}
+
+void destroyReadBuf(ReadBuf* readBuf) {
+  close(readBuf->fd);
+  free(readBuf);
+}
+
+namespace {
+
+int64_t microsSince(const timeval& start) {
+  timeval now;
+  gettimeofday(&now, nullptr);
+  return (static_cast<int64_t>(now.tv_sec) - start.tv_sec) * 1000000 +
+         (static_cast<int64_t>(now.tv_usec) - start.tv_usec);
+}
+
+// Waits until fd is readable or the microseconds run out; true when readable.
+bool waitReadable(int fd, int64_t micros) {
+  if (fd < 0 || fd >= FD_SETSIZE) return false;  // select cannot watch it
+  fd_set fds;
+  FD_ZERO(&fds);
+  FD_SET(fd, &fds);
+  timeval tv;
+  tv.tv_sec = static_cast<time_t>(micros / 1000000);
+  tv.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+  return select(fd + 1, &fds, nullptr, nullptr, &tv) > 0;
+}
+
+}  // namespace
+
+ssize_t getLine(ReadBuf* readBuf, size_t maxLen, char* line, int64_t timeoutMicros) {
+  if (maxLen == 0) return -1;  // not even room for the zero byte
+  // Repair a damaged record instead of indexing outside buf.
+  if (readBuf->bufEnd < 0 || readBuf->bufEnd > READBUF_LEN || readBuf->bufStart < 0 ||
+      readBuf->bufStart > readBuf->bufEnd) {
+    readBuf->bufStart = readBuf->bufEnd = 0;
+  }
+  timeval start;
+  bool startTaken = false;
+  size_t count = 0;
+  while (count < maxLen - 1) {
+    if (readBuf->bufStart >= readBuf->bufEnd) {
+      if (timeoutMicros >= 0) {
+        int64_t left = timeoutMicros;
+        if (!startTaken) {
+          gettimeofday(&start, nullptr);
+          startTaken = true;
+        } else {
+          left = timeoutMicros - microsSince(start);
+          if (left < 0) return -1;
+        }
+        if (!waitReadable(readBuf->fd, left)) return -1;
+      }
+      const ssize_t got = read(readBuf->fd, readBuf->buf, READBUF_LEN);
+      if (got < 0) {
+        readBuf->bufStart = readBuf->bufEnd = 0;
+        return -1;
+      }
+      readBuf->bufStart = 0;
+      readBuf->bufEnd = static_cast<int32_t>(got);
+      if (got == 0) break;  // end of stream
+    }
+    const char c = readBuf->buf[readBuf->bufStart++];
+    line[count++] = c;
+    if (c == '\n') break;
+  }
+  line[count] = 0;
+  return static_cast<ssize_t>(count);
+}
