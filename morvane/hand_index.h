@@ -85,6 +85,11 @@ struct hand_index_cursor {
 bool hand_indexer_init(uint64_t rounds, const uint8_t cards_per_round[],
                        hand_indexer_s* indexer);
 
+// Builds the module's shared lookup tables (about 42 MiB) unless they are
+// built already. hand_indexer_init calls it, so callers never need to; it
+// lets a program pay the cost at a time of its choosing.
+void hand_index_tables_init();
+
 // Releases the per-round arrays of rounds 0 .. rounds - 1.
 void hand_indexer_free(hand_indexer_s* indexer);
 
