@@ -1,5 +1,9 @@
 #include "util.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,4 +140,60 @@ void printHand(uint8_t* cards, int n) {
   char line[30];
   printCards(n, cards, sizeof(line), line);
   std::printf("%s\n", line);
+}
+
+// Lloyd's k-means: points are assigned to their nearest centroid (ties to the
+// lower cluster), centroids move to the mean of their points, until the total
+// squared distance changes by at most t between two passes. A cluster left
+// without points gets the zero vector as its centroid.
+uint8_t* k_means(double** data, int n, int m, int k, double t, double** centroids) {
+  assert(data && k > 0 && k <= n && m > 0 && t >= 0);
+  uint8_t* labels = static_cast<uint8_t*>(std::calloc(n, sizeof(uint8_t)));
+  std::vector<int> counts(k);
+  std::vector<double> sums(static_cast<size_t>(k) * m);
+  std::vector<double> own;
+  std::vector<double*> rows;
+  double** c = centroids;
+  if (!c) {
+    own.resize(static_cast<size_t>(k) * m);
+    rows.resize(k);
+    for (int i = 0; i < k; ++i) rows[i] = own.data() + static_cast<size_t>(i) * m;
+    c = rows.data();
+  }
+  for (int i = 0; i < k; ++i)
+    for (int j = 0; j < m; ++j) c[i][j] = data[i * (n / k)][j];
+
+  double error = DBL_MAX;
+  double previous;
+  do {
+    previous = error;
+    error = 0;
+    std::fill(counts.begin(), counts.end(), 0);
+    std::fill(sums.begin(), sums.end(), 0.0);
+    for (int h = 0; h < n; ++h) {
+      int best = 0;
+      double bestDistance = DBL_MAX;
+      for (int i = 0; i < k; ++i) {
+        double d = 0;
+        for (int j = m - 1; j >= 0; --j) {
+          const double diff = data[h][j] - c[i][j];
+          d += diff * diff;
+        }
+        if (d < bestDistance) {
+          bestDistance = d;
+          best = i;
+        }
+      }
+      labels[h] = static_cast<uint8_t>(best);
+      ++counts[best];
+      double* sum = sums.data() + static_cast<size_t>(best) * m;
+      for (int j = 0; j < m; ++j) sum[j] += data[h][j];
+      error += bestDistance;
+    }
+    for (int i = 0; i < k; ++i) {
+      const double* sum = sums.data() + static_cast<size_t>(i) * m;
+      for (int j = 0; j < m; ++j) c[i][j] = counts[i] ? sum[j] / counts[i] : sum[j];
+    }
+  } while (std::fabs(error - previous) > t);
+  return labels;
 }
