@@ -1,0 +1,309 @@
+#include "match.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cassert>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace dealer {
+
+namespace {
+
+constexpr size_t kLineLen = 4096;
+// Faults of one player reported in detail; later ones are only counted.
+constexpr uint32_t kMaxNoticesPerPlayer = 10;
+
+// Removes a trailing "\n" or "\r\n"; false when the line has no line feed
+// (it was cut short by the end of the stream or by its length).
+bool stripLineEnd(char* line, size_t* length) {
+  if (*length == 0 || line[*length - 1] != '\n') return false;
+  --*length;
+  if (*length > 0 && line[*length - 1] == '\r') --*length;
+  line[*length] = '\0';
+  return true;
+}
+
+}  // namespace
+
+void PlayerResult::addHand(double value) {
+  ++hands;
+  total += value;
+  const double delta = value - runningMean_;
+  runningMean_ += delta / hands;
+  m2_ += delta * (value - runningMean_);
+}
+
+double PlayerResult::halfWidth95() const {
+  if (hands < 2) return 0.0;
+  const double variance = m2_ / (hands - 1);
+  return 1.96 * std::sqrt(variance / hands);
+}
+
+// One player's end of the match: its connection (null once it is gone) and
+// the last line sent to it, which its answer must echo.
+struct Match::Connection {
+  ReadBuf* readBuf = nullptr;
+  size_t sentLength = 0;
+  char sent[kLineLen];
+  uint32_t notices = 0;
+};
+
+Match::Match(const Game* game, std::vector<std::string> names, uint32_t seed,
+             MatchSettings settings)
+    : game_(game), numPlayers_(game->numPlayers), settings_(settings) {
+  assert(names.size() == numPlayers_);
+  init_genrand(&rng_, seed);
+  memset(&view_, 0, sizeof(view_));
+  results_.resize(numPlayers_);
+  for (unsigned p = 0; p < numPlayers_; ++p) {
+    results_[p].name = std::move(names[p]);
+    results_[p].disconnectedAtHand = 0;  // until connectPlayer succeeds
+  }
+  connections_.resize(numPlayers_);
+}
+
+Match::~Match() {
+  for (Connection& c : connections_) {
+    if (c.readBuf != nullptr) destroyReadBuf(c.readBuf);
+  }
+}
+
+bool Match::connectPlayer(unsigned player, int fd) {
+  assert(player < numPlayers_ && connections_[player].readBuf == nullptr);
+  ReadBuf* readBuf = createReadBuf(fd);
+  if (readBuf == nullptr) return false;
+  if (settings_.timeoutMicros >= 0) {
+    // A player that stops reading must not block the dealer for ever.
+    timeval limit;
+    limit.tv_sec = settings_.timeoutMicros / 1'000'000;
+    limit.tv_usec = settings_.timeoutMicros % 1'000'000;
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
+  }
+  connections_[player].readBuf = readBuf;
+  results_[player].disconnectedAtHand = -1;
+
+  char line[kLineLen];
+  const ssize_t n = getLine(readBuf, sizeof(line), line, settings_.timeoutMicros);
+  size_t length = n > 0 ? static_cast<size_t>(n) : 0;
+  if (!stripLineEnd(line, &length) || strcmp(line, kVersionLine) != 0) {
+    disconnect(player, 0,
+               n > 0    ? "sent no valid version line"
+               : n == 0 ? "closed the connection before the version line"
+                        : "sent no version line in time");
+    return false;
+  }
+  return true;
+}
+
+void Match::play(uint32_t hands, FILE* log) {
+  for (uint32_t hand = 0; hand < hands; ++hand) playHand(hand, log);
+  if (log != nullptr) {
+    fputs("SCORE:", log);
+    for (unsigned p = 0; p < numPlayers_; ++p) {
+      fprintf(log, p == 0 ? "%.17g" : "|%.17g", results_[p].total);
+    }
+    for (unsigned p = 0; p < numPlayers_; ++p) {
+      fprintf(log, "%c%s", p == 0 ? ':' : '|', results_[p].name.c_str());
+    }
+    fputc('\n', log);
+    fflush(log);
+  }
+  for (Connection& c : connections_) {
+    if (c.readBuf != nullptr) destroyReadBuf(c.readBuf);
+    c.readBuf = nullptr;
+  }
+}
+
+void Match::playHand(uint32_t hand, FILE* log) {
+  State& state = view_.state;
+  initState(game_, hand, &state);
+  dealCards(game_, &rng_, &state);
+  sendStates(hand);
+  while (!state.finished) {
+    const unsigned seat = currentPlayer(game_, &state);
+    const Action action = askForAction(playerAt(seat, hand, numPlayers_), hand);
+    doAction(game_, &action, &state);
+    sendStates(hand);
+  }
+
+  double values[MAX_PLAYERS];
+  for (unsigned seat = 0; seat < numPlayers_; ++seat) {
+    values[seat] = valueOfState(game_, &state, static_cast<uint8_t>(seat));
+    results_[playerAt(seat, hand, numPlayers_)].addHand(values[seat]);
+  }
+  if (log != nullptr) writeLogLine(log, hand, values);
+}
+
+void Match::sendStates(uint32_t hand) {
+  for (unsigned player = 0; player < numPlayers_; ++player) {
+    Connection& c = connections_[player];
+    if (c.readBuf == nullptr) continue;
+    view_.viewingPlayer = static_cast<uint8_t>(seatOf(player, hand, numPlayers_));
+    const int n = printMatchState(game_, &view_, sizeof(c.sent) - 2, c.sent);
+    assert(n > 0);  // a state of a valid game always fits in a line
+    c.sentLength = static_cast<size_t>(n);
+    // The line end goes after the text that the answer must echo.
+    c.sent[n] = '\r';
+    c.sent[n + 1] = '\n';
+    sendLine(player, c.sent, c.sentLength + 2, hand);
+    c.sent[n] = '\0';
+  }
+}
+
+bool Match::sendLine(unsigned player, const char* text, size_t length, uint32_t hand) {
+  Connection& c = connections_[player];
+  while (length > 0) {
+    const ssize_t n = send(c.readBuf->fd, text, length, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      disconnect(player, hand, errno == EAGAIN || errno == EWOULDBLOCK
+                                   ? "stopped reading"
+                                   : "closed the connection");
+      return false;
+    }
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+Action Match::askForAction(unsigned player, uint32_t hand) {
+  Connection& c = connections_[player];
+  discardUnread(player, hand);
+  if (c.readBuf == nullptr) return defaultAction();
+
+  char line[kLineLen];
+  const ssize_t n = getLine(c.readBuf, sizeof(line), line, settings_.timeoutMicros);
+  if (n == 0) {
+    disconnect(player, hand, "closed the connection");
+    return defaultAction();
+  }
+  if (n < 0) {
+    // getLine gives -1 both for a timeout and for a broken connection.
+    char probe;
+    const ssize_t peeked = recv(c.readBuf->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+      disconnect(player, hand, "closed the connection");
+    } else {
+      ++results_[player].timeouts;
+      if (settings_.notices != nullptr && c.notices++ < kMaxNoticesPerPlayer) {
+        fprintf(settings_.notices, "dealer: %s did not answer in time in hand %u\n",
+                results_[player].name.c_str(), hand);
+      }
+    }
+    return defaultAction();
+  }
+
+  size_t length = static_cast<size_t>(n);
+  const Action call = {a_call, 0};
+  if (!stripLineEnd(line, &length)) {
+    countError(player, hand, "unterminated answer", line);
+    return call;
+  }
+  if (length <= c.sentLength || line[c.sentLength] != ':' ||
+      memcmp(line, c.sent, c.sentLength) != 0) {
+    countError(player, hand, "answer does not echo the state", line);
+    return call;
+  }
+  const char* actionText = line + c.sentLength + 1;
+  Action action;
+  const int used = readAction(actionText, game_, &action);
+  if (used <= 0 || actionText[used] != '\0' || action.type == a_invalid) {
+    countError(player, hand, "malformed action", line);
+    return call;
+  }
+  if (!isValidAction(game_, &view_.state, 1, &action)) {
+    countError(player, hand, "illegal action", line);
+    return call;
+  }
+  return action;
+}
+
+Action Match::defaultAction() const {
+  Action fold = {a_fold, 0};
+  if (isValidAction(game_, &view_.state, 0, &fold)) return fold;
+  return {a_call, 0};
+}
+
+// Nothing a player sends before it is asked can be an answer to the question
+// about to be sent; dropping it keeps a late answer from being taken for the
+// next one.
+void Match::discardUnread(unsigned player, uint32_t hand) {
+  Connection& c = connections_[player];
+  if (c.readBuf == nullptr) return;
+  c.readBuf->bufStart = c.readBuf->bufEnd;
+  char scratch[kLineLen];
+  for (;;) {
+    const ssize_t n = recv(c.readBuf->fd, scratch, sizeof(scratch), MSG_DONTWAIT);
+    if (n > 0) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      disconnect(player, hand, "closed the connection");
+    }
+    return;
+  }
+}
+
+void Match::disconnect(unsigned player, uint32_t hand, const char* reason) {
+  Connection& c = connections_[player];
+  if (c.readBuf == nullptr) return;
+  destroyReadBuf(c.readBuf);
+  c.readBuf = nullptr;
+  results_[player].disconnectedAtHand = hand;
+  if (settings_.notices != nullptr) {
+    fprintf(settings_.notices, "dealer: %s %s in hand %u; it is played as folding from now on\n",
+            results_[player].name.c_str(), reason, hand);
+  }
+}
+
+void Match::countError(unsigned player, uint32_t hand, const char* what, const char* line) {
+  ++results_[player].errors;
+  Connection& c = connections_[player];
+  if (settings_.notices == nullptr) return;
+  if (c.notices < kMaxNoticesPerPlayer) {
+    fprintf(settings_.notices, "dealer: %s in hand %u: %s, played as a call: %.200s\n",
+            results_[player].name.c_str(), hand, what, line);
+  } else if (c.notices == kMaxNoticesPerPlayer) {
+    fprintf(settings_.notices, "dealer: %s: further faults are counted but not shown\n",
+            results_[player].name.c_str());
+  }
+  ++c.notices;
+}
+
+void Match::writeLogLine(FILE* log, uint32_t hand, const double* values) const {
+  char text[kLineLen];
+  const int n = printState(game_, &view_.state, sizeof(text), text);
+  assert(n > 0);
+  fwrite(text, 1, static_cast<size_t>(n), log);
+  for (unsigned seat = 0; seat < numPlayers_; ++seat) {
+    // %.17g reads back as exactly the same double.
+    fprintf(log, seat == 0 ? ":%.17g" : "|%.17g", values[seat]);
+  }
+  for (unsigned seat = 0; seat < numPlayers_; ++seat) {
+    fprintf(log, "%c%s", seat == 0 ? ':' : '|',
+            results_[playerAt(seat, hand, numPlayers_)].name.c_str());
+  }
+  fputc('\n', log);
+}
+
+void printResultTable(FILE* out, const std::vector<PlayerResult>& results) {
+  size_t width = 6;
+  for (const PlayerResult& r : results) width = std::max(width, r.name.size());
+  const int w = static_cast<int>(width);
+  fprintf(out, "%-*s %12s %12s %12s %8s %8s\n", w, "player", "total", "mean/hand", "95% +/-",
+          "errors", "timeouts");
+  for (const PlayerResult& r : results) {
+    fprintf(out, "%-*s %12.10g %12.6f %12.6f %8u %8u", w, r.name.c_str(), r.total, r.mean(),
+            r.halfWidth95(), r.errors, r.timeouts);
+    if (r.disconnectedAtHand >= 0) {
+      fprintf(out, "  (disconnected in hand %lld)", static_cast<long long>(r.disconnectedAtHand));
+    }
+    fputc('\n', out);
+  }
+}
+
+}  // namespace dealer
