@@ -1,0 +1,82 @@
+// What counterfactual regret minimisation keeps for one information set:
+// cumulative regret and cumulative reach-weighted strategy for the three
+// abstract actions fold (0), call/check (1) and raise/bet (2).
+//
+// Regret matching (Hart and Mas-Colell, 2000) turns the positive regrets into
+// the current strategy; the normalised strategy sum is the average strategy,
+// which is what converges to an equilibrium (Zinkevich et al., "Regret
+// Minimization in Games with Incomplete Information", 2007).
+//
+// An action that is excluded at this information set carries a quiet NaN in
+// its regret slot. The mark is stored with the node in strategy files, so it
+// survives saving and loading.
+#ifndef MORVANE_CFRNODE_H
+#define MORVANE_CFRNODE_H
+
+#include <iosfwd>
+#include <limits>
+
+constexpr int NUM_ABSTRACT_ACTIONS = 3;
+
+// Display names of the abstract actions, indexed like the node's slots.
+extern const char* const abstractedActionNames[NUM_ABSTRACT_ACTIONS];
+
+class CFRNode {
+ public:
+  double regretSum[NUM_ABSTRACT_ACTIONS];
+  double strategySum[NUM_ABSTRACT_ACTIONS];
+
+  // Leaves the sums unset: the caller is about to fill them.
+  CFRNode() = default;
+  explicit CFRNode(const bool valid[NUM_ABSTRACT_ACTIONS]) { initialize(valid); }
+  virtual ~CFRNode() = default;
+
+  void initialize(const bool valid[NUM_ABSTRACT_ACTIONS]);
+
+  // NaN is the only value that differs from itself.
+  bool isActionValid(int a) const { return regretSum[a] == regretSum[a]; }
+  void setActionInvalid(int a) { regretSum[a] = std::numeric_limits<double>::quiet_NaN(); }
+  int getNumValidActions() const;
+
+  // Current strategy by regret matching; also adds it, times `weight`, to the
+  // strategy sum. Kept inline: it is the innermost step of every CFR pass.
+  void getStrategy(double weight, double strategy[NUM_ABSTRACT_ACTIONS]) {
+    double total = 0.0;
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+      if (isActionValid(a)) {
+        strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
+        total += strategy[a];
+      } else {
+        strategy[a] = 0.0;
+      }
+    }
+    if (total > 0.0) {
+      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+        if (isActionValid(a)) {
+          strategy[a] /= total;
+          strategySum[a] += strategy[a] * weight;
+        }
+      }
+    } else {
+      const double p = 1.0 / getNumValidActions();
+      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+        if (isActionValid(a)) {
+          strategy[a] = p;
+          strategySum[a] += p * weight;
+        }
+      }
+    }
+  }
+
+  // Normalised strategy sum; uniform over the valid actions while it is zero.
+  void getAverageStrategy(double strategy[NUM_ABSTRACT_ACTIONS]) const;
+
+  // Draws an action index from the average strategy (call when rounding
+  // leaves the cumulative sum short of the draw).
+  int getRandomActionIndex() const;
+};
+
+// "( name: probability ... )" over the valid actions, average strategy.
+std::ostream& operator<<(std::ostream& out, const CFRNode& node);
+
+#endif

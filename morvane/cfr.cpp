@@ -1,0 +1,344 @@
+#include "cfr.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "combinator.h"
+#include "dealtrees.h"
+#include "util.h"
+
+bool CFR::logProgress = false;
+
+namespace {
+
+// Scratch buffer for action text while building keys (process-wide, the
+// program is single-threaded).
+char actionText[512];
+
+}  // namespace
+
+CFR::CFR(const Game* game_) : nodeMaps(game_->numPlayers * game_->numRounds), game(game_) {}
+
+CFR::~CFR() = default;
+
+std::string CFR::abstraction(const State* state) {
+  const uint8_t seat = currentPlayer(game, state);
+  const uint8_t round = state->round;
+  uint64_t bucket;
+  if (!useCardAbstraction) {
+    if (is52CardDeck()) throw "Falta fazer tabela de abstracao do indice do indexador";
+    bucket = rankOfCard(state->holeCards[seat][0]);
+    // The dealer's small decks use the highest ranks (J to A are 9 to 12),
+    // the training deck the lowest; both map to buckets 0 to 3.
+    if (bucket >= 9 && bucket <= 12) bucket -= 9;
+  } else if (useHoldemTables) {
+    bucket = holdemBucket[round][numActingPlayers(game, state)][seat];
+  } else {
+    bucket = clusterBucket[round][seat];
+  }
+  std::string key = std::to_string(seat);
+  key += ':';
+  key += std::to_string(round);
+  key += ':';
+  key += std::to_string(bucket);
+  key += ':';
+  for (int r = 0; r <= round; ++r) {
+    for (int i = 0; i < state->numActions[r]; ++i) {
+      printAction(game, &state->action[r][i], sizeof(actionText), actionText);
+      key += actionText;
+    }
+  }
+  return key;
+}
+
+void CFR::getAbstractedAction(int index, const State*, Action* action) {
+  switch (index) {
+    case 0: action->type = a_fold; break;
+    case 1: action->type = a_call; break;
+    case 2: action->type = a_raise; break;
+    default: action->type = a_invalid; break;
+  }
+  action->size = 0;
+}
+
+void CFR::translate(int index, const State* state, Action* action) {
+  getAbstractedAction(index, state, action);
+}
+
+double CFR::winProb(int bucket) {
+  if (useCardAbstraction) {
+    if (!useClusters) throw "Not working... only at 5am";
+    // Cluster equities come from the hold'em lookup tables, which are not
+    // wired into this solver yet.
+    throw "not implemented";
+  }
+  if (game->numRanks == 13 && game->numSuits == 4) throw "not implemented";
+  if (game->numRounds == 1 && game->numBoardCards[0] == 0 && game->numHoleCards == 1)
+    return bucket / (game->numRanks - 1.0);
+  throw "not implemented";
+}
+
+CFRNode* CFR::findNode(const State* state) {
+  return map(state->round, currentPlayer(game, state)).at(abstraction(state)).get();
+}
+
+void CFR::createAbstractedGameTree(const State* state) {
+  if (state->finished) return;
+  const uint8_t seat = currentPlayer(game, state);
+  std::unique_ptr<CFRNode>& slot = map(state->round, seat)[abstraction(state)];
+  if (!slot) slot = std::make_unique<CFRNode>();
+  CFRNode* node = slot.get();
+
+  bool valid[NUM_ABSTRACT_ACTIONS];
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    Action action;
+    getAbstractedAction(a, state, &action);
+    valid[a] = false;
+    if (action.type == a_invalid) continue;
+    // Never fold when checking is free.
+    if (action.type == a_fold && state->spent[seat] == state->maxSpent) continue;
+    State child = *state;
+    if (!isValidAction(game, &child, 0, &action)) continue;
+    doAction(game, &action, &child);
+    createAbstractedGameTree(&child);
+    valid[a] = true;
+  }
+  node->initialize(valid);
+}
+
+void CFR::calc(const State* state, const double* reach, uint8_t prevActor, double* utility) {
+  (void)prevActor;  // kept for the call shape; regrets use counterfactual reach
+  const int n = game->numPlayers;
+  if (state->finished) {
+    for (int p = 0; p < n; ++p) utility[p] = valueOfState(game, state, p);
+    return;
+  }
+  const uint8_t seat = currentPlayer(game, state);
+  CFRNode* node = map(state->round, seat).at(abstraction(state)).get();
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  node->getStrategy(reach[seat], strategy);
+  for (int p = 0; p < n; ++p) utility[p] = 0.0;
+
+  double actionUtility[NUM_ABSTRACT_ACTIONS];
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    if (!node->isActionValid(a)) continue;
+    Action action;
+    getAbstractedAction(a, state, &action);
+    State child = *state;
+    doAction(game, &action, &child);
+    double childReach[MAX_PLAYERS];
+    double childUtility[MAX_PLAYERS];
+    for (int p = 0; p < n; ++p) childReach[p] = reach[p];
+    childReach[seat] = strategy[a] * reach[seat];
+    calc(&child, childReach, seat, childUtility);
+    actionUtility[a] = childUtility[seat];
+    for (int p = 0; p < n; ++p) utility[p] += childUtility[p] * strategy[a];
+  }
+  const double weight = counterfactualReach(reach, seat, n);
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+    if (node->isActionValid(a)) node->regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+}
+
+std::vector<uint8_t> CFR::trainingDeck() const {
+  std::vector<uint8_t> deck;
+  for (int s = 0; s < game->numSuits; ++s)
+    for (int k = 0; k < game->numRanks; ++k) deck.push_back(makeCard(k, s));
+  return deck;
+}
+
+int CFR::cardsPerDeal() const {
+  return sumBoardCards(game, game->numRounds - 1) + game->numHoleCards * game->numPlayers;
+}
+
+void CFR::forEachDeal(const std::function<void(const uint8_t*)>& visit) const {
+  const std::vector<uint8_t> deck = trainingDeck();
+  const int k = cardsPerDeal();
+  combinator combinations(deck.data(), static_cast<int>(deck.size()), k);
+  while (combinations.next()) {
+    uint8_t* cards = combinations.getCurrent();
+    std::sort(cards, cards + k);
+    do {
+      visit(cards);
+    } while (std::next_permutation(cards, cards + k));
+  }
+}
+
+void CFR::setDealtCards(const uint8_t* cards, State* state) const {
+  int next = 0;
+  for (int p = 0; p < game->numPlayers; ++p)
+    for (int c = 0; c < game->numHoleCards; ++c) state->holeCards[p][c] = cards[next++];
+  const int board = sumBoardCards(game, game->numRounds - 1);
+  for (int c = 0; c < board; ++c) state->boardCards[c] = cards[next++];
+}
+
+size_t CFR::numInformationSets() const {
+  size_t count = 0;
+  for (const NodeMap& m : nodeMaps) count += m.size();
+  return count;
+}
+
+void CFR::buildTree() {
+  State state;
+  initState(game, 0, &state);
+  uint64_t deals = 0;
+  forEachDeal([&](const uint8_t* cards) {
+    setDealtCards(cards, &state);
+    createAbstractedGameTree(&state);
+    ++deals;
+  });
+  std::cout << "Number of starting nodes: " << deals << std::endl;
+  eliminateActions();
+  treeBuilt = true;
+}
+
+void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const {
+  // Every hundredth of the run; every iteration when there are fewer than
+  // a hundred.
+  const uint64_t step = iterations >= 100 ? iterations / 100 : 1;
+  if (i % step != 0) return;
+  const uint64_t done = iterations >= 100 ? i / step : i * 100 / iterations;
+  const uint64_t stepsLeft = iterations >= 100 ? 100 - i / step : iterations - i;
+  const long now = static_cast<long>(std::time(nullptr));
+  elapsed += now - last;
+  std::cout << "CFR progress: " << done << "% (elapsed time: " << elapsed / 60.0
+            << " mins, expected time left: " << (now - last) * static_cast<double>(stepsLeft) / 60.0
+            << " mins)" << std::endl;
+  last = now;
+}
+
+void CFR::train(uint64_t iterations) {
+  if (is52CardDeck()) {
+    if (!equityTables) throw "Deve carregar equity tables para correr cfr no hold'em poker";
+    // Hold'em trees are built and trained by the bucket training, which
+    // loads its tables itself; this small-deck loop cannot deal them.
+    throw "not implemented";
+  }
+  std::vector<uint8_t> deck = trainingDeck();
+  const int deckSize = static_cast<int>(deck.size());
+  const int k = cardsPerDeal();
+  const int n = game->numPlayers;
+
+  long last = static_cast<long>(std::time(nullptr));
+  double elapsed = 0.0;
+  double reach[MAX_PLAYERS];
+  double utility[MAX_PLAYERS];
+  double total[MAX_PLAYERS];
+  for (int p = 0; p < n; ++p) {
+    reach[p] = 1.0;
+    total[p] = 0.0;
+  }
+
+  if (!treeBuilt) {
+    buildTree();
+    dealTrees.reset();
+  }
+  std::cout << "Number of information sets: " << numInformationSets() << std::endl;
+
+  if (useDealTrees && !dealTrees) {
+    dealTrees = std::make_unique<DealTrees>(*this);
+    if (!dealTrees->hasDealIndex()) dealTrees.reset();
+  }
+  const DealTrees* trees = useDealTrees ? dealTrees.get() : nullptr;
+
+  State state;
+  for (uint64_t i = 0; i < iterations; ++i) {
+    if (logProgress) printProgress(i, iterations, last, elapsed);
+    // The deck is not reset: each iteration reshuffles the previous order.
+    for (int j = 0; j < k; ++j) {
+      const int other = pick_a_number(0, deckSize - 1);
+      std::swap(deck[j], deck[other]);
+    }
+    if (trees) {
+      trees->calc(trees->root(trees->dealIndex(deck.data())), reach, utility);
+    } else {
+      initState(game, 0, &state);
+      setDealtCards(deck.data(), &state);
+      calc(&state, reach, 0, utility);
+    }
+    for (int p = 0; p < n; ++p) total[p] += utility[p];
+  }
+
+  if (!gameUtility) {
+    gameUtility = std::make_unique<double[]>(n);
+    for (int p = 0; p < n; ++p) gameUtility[p] = 0.0;
+  }
+  // No iterations, no average to add.
+  if (iterations > 0)
+    for (int p = 0; p < n; ++p) gameUtility[p] += total[p] / iterations;
+}
+
+void CFR::calcUtil(const State* state, double* utility) {
+  const int n = game->numPlayers;
+  if (state->finished) {
+    for (int p = 0; p < n; ++p) utility[p] = valueOfState(game, state, p);
+    return;
+  }
+  const CFRNode* node = findNode(state);
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  node->getAverageStrategy(strategy);
+  for (int p = 0; p < n; ++p) utility[p] = 0.0;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    if (!node->isActionValid(a)) continue;
+    Action action;
+    getAbstractedAction(a, state, &action);
+    State child = *state;
+    doAction(game, &action, &child);
+    double childUtility[MAX_PLAYERS];
+    calcUtil(&child, childUtility);
+    for (int p = 0; p < n; ++p) utility[p] += childUtility[p] * strategy[a];
+  }
+}
+
+void CFR::calcUtility(double* utility) {
+  const int n = game->numPlayers;
+  for (int p = 0; p < n; ++p) utility[p] = 0.0;
+  State state;
+  initState(game, 0, &state);
+  uint64_t deals = 0;
+  forEachDeal([&](const uint8_t* cards) {
+    setDealtCards(cards, &state);
+    double perDeal[MAX_PLAYERS];
+    for (int p = 0; p < n; ++p) perDeal[p] = 0.0;
+    calcUtil(&state, perDeal);
+    for (int p = 0; p < n; ++p) utility[p] += perDeal[p];
+    ++deals;
+  });
+  for (int p = 0; p < n; ++p) utility[p] /= static_cast<double>(deals);
+}
+
+namespace {
+
+// The number in `key` that starts at `pos` and ends before the next ':'.
+int keyField(const std::string& key, size_t pos) {
+  const size_t end = key.find(':', pos);
+  return std::stoi(key.substr(pos, end - pos));
+}
+
+}  // namespace
+
+void CFR::eliminateActions() {
+  std::cout << "Eliminating useless actions..." << std::endl;
+  int eliminated = 0;
+  // Keys read "seat:round:bucket:..." with one-digit seats and rounds.
+  for (NodeMap& m : nodeMaps) {
+    for (auto& [key, node] : m) {
+      if (winProb(keyField(key, 4)) >= 0.95) {
+        node->setActionInvalid(0);
+        ++eliminated;
+      }
+    }
+  }
+  for (NodeMap& m : nodeMaps) {
+    for (auto& [key, node] : m) {
+      if (keyField(key, 2) == game->numRounds - 1 && !node->isActionValid(2) &&
+          winProb(keyField(key, 4)) <= 0.05) {
+        node->setActionInvalid(1);
+        ++eliminated;
+      }
+    }
+  }
+  std::cout << eliminated << " actions were eliminated!" << std::endl;
+  dealTrees.reset();
+}

@@ -1,0 +1,134 @@
+// Counterfactual regret minimisation over an abstract game tree.
+//
+// For one Game the solver builds the tree of abstract information sets,
+// keyed by text "seat:round:bucket:actions" (for example 1:0:2:c), runs
+// vanilla CFR with one sampled deal per iteration (chance sampling, Zinkevich
+// et al. 2007; Lanctot et al., "Monte Carlo Sampling for Regret Minimization
+// in Extensive Games", 2009), measures the utility of the average strategies
+// over every deal and prunes actions that a win-probability estimate shows to
+// be useless. The abstract actions are fold, call and raise (size 0).
+//
+// Regrets are weighted by the counterfactual reach of the acting seat (the
+// product of every other seat's reach probability); the strategy sum is
+// weighted by the acting seat's own reach.
+//
+// `calc` is the plain recursion over engine states and key lookups. Training
+// on a small deck normally runs the same arithmetic over DealTrees, each
+// deal's tree resolved once to node pointers; both give bit-identical sums.
+#ifndef MORVANE_CFR_H
+#define MORVANE_CFR_H
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CFRNode.h"
+#include "game.h"
+
+class EquityTables;  // hold'em lookup tables; lent to the solver, never owned
+class DealTrees;
+
+class CFR {
+ public:
+  using NodeMap = std::map<std::string, std::unique_ptr<CFRNode>>;
+
+  // Training operations print progress lines while this is set.
+  static bool logProgress;
+
+  explicit CFR(const Game* game);
+  virtual ~CFR();
+  CFR(const CFR&) = delete;
+  CFR& operator=(const CFR&) = delete;
+
+  // Information-set key of the seat to act in `state`.
+  virtual std::string abstraction(const State* state);
+  // Abstract action index 0/1/2 -> fold/call/raise of size 0; else invalid.
+  virtual void getAbstractedAction(int index, const State* state, Action* action);
+  // Win-probability estimate of a card bucket, used for pruning.
+  virtual double winProb(int bucket);
+  // The action the agents send for an abstract action index.
+  virtual void translate(int index, const State* state, Action* action);
+
+  // Node of the seat to act; std::out_of_range when the key is unknown.
+  CFRNode* findNode(const State* state);
+  // Adds the nodes of every decision below `state` (betting only; the cards
+  // of `state` decide the buckets) and (re)initialises their sums.
+  void createAbstractedGameTree(const State* state);
+  // One CFR pass below `state`; the reference recursion.
+  void calc(const State* state, const double* reach, uint8_t prevActor, double* utility);
+  // Builds the tree when needed, then runs `iterations` sampled deals.
+  void train(uint64_t iterations);
+  // Expected utility per seat of the average strategies, over every deal.
+  void calcUtility(double* utility);
+  void calcUtil(const State* state, double* utility);
+  // Removes folds of near-certain winners and calls of near-certain losers.
+  void eliminateActions();
+
+  EquityTables* getEquityTables() const { return equityTables; }
+  void setEquityTables(EquityTables* tables) { equityTables = tables; }
+  void setUseMonteCarlo(bool on) { useMonteCarlo = on; }
+  bool getUseMonteCarlo() const { return useMonteCarlo; }
+
+  // Strategy files: every key and the six sums of its node, per map.
+  bool save(const std::string& path) const;
+  bool load(const std::string& path);
+
+  // Small decks only: the training deck (ranks 0.., suits 0..), the cards
+  // per deal, and every deal of it in enumeration order (each combination
+  // sorted ascending, then its permutations in lexicographic order).
+  std::vector<uint8_t> trainingDeck() const;
+  int cardsPerDeal() const;
+  void forEachDeal(const std::function<void(const uint8_t* cards)>& visit) const;
+  // Puts a deal's cards into a state: seat 0's hole cards first, then seat
+  // 1's and so on, then the board in board order.
+  void setDealtCards(const uint8_t* cards, State* state) const;
+  size_t numInformationSets() const;
+
+  // Train over DealTrees (default) or with the reference recursion.
+  void setUseDealTrees(bool on) { useDealTrees = on; }
+
+  const Game* getGame() const { return game; }
+  const std::vector<NodeMap>& maps() const { return nodeMaps; }
+  NodeMap& map(int round, int seat) { return nodeMaps[round + seat * game->numRounds]; }
+
+  // Solver state. Public like a record: the hold'em agent and its training
+  // switch the bucket modes and write the bucket tables directly.
+  bool useHoldemTables = false;     // bucket from holdemBucket, else clusterBucket
+  bool useCardAbstraction = false;  // false: bucket = rank of the first hole card
+  uint64_t holdemBucket[MAX_ROUNDS][10][3];  // [round][active players][seat]
+  std::vector<NodeMap> nodeMaps;             // index round + seat * numRounds
+  const Game* game;                          // not owned
+  bool useMonteCarlo = false;                // recorded only
+  std::unique_ptr<double[]> gameUtility;     // per seat, summed over train calls
+  bool treeBuilt = false;                    // maps complete (built or loaded)
+  bool useClusters = false;
+  int32_t clusterRound = 0;
+  EquityTables* equityTables = nullptr;      // not owned
+  uint64_t clusterBucket[MAX_ROUNDS][10];    // [round][seat]
+
+ private:
+  bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
+  void buildTree();
+  void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const;
+
+  bool useDealTrees = true;
+  std::unique_ptr<DealTrees> dealTrees;  // resolved after the tree is complete
+};
+
+std::ostream& operator<<(std::ostream& out, const CFR& cfr);
+
+// Product of the reach probabilities of every seat but `seat`: the weight of
+// a counterfactual regret. One definition so that every pass multiplies in
+// the same order.
+inline double counterfactualReach(const double* reach, int seat, int numPlayers) {
+  double weight = 1.0;
+  for (int p = 0; p < numPlayers; ++p)
+    if (p != seat) weight *= reach[p];
+  return weight;
+}
+
+#endif

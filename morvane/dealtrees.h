@@ -1,0 +1,66 @@
+// The betting tree of every deal of a small deck, resolved once to node
+// pointers, child indices and terminal payoffs, so that a CFR iteration or a
+// best-response sweep walks flat arrays instead of copying engine states,
+// building key strings and searching maps at every visit.
+//
+// The trees snapshot which actions are valid at each node: resolve them again
+// after loading a strategy or pruning actions.
+#ifndef MORVANE_DEALTREES_H
+#define MORVANE_DEALTREES_H
+
+#include <cstdint>
+#include <vector>
+
+#include "CFRNode.h"
+#include "game.h"
+
+class CFR;
+
+class DealTrees {
+ public:
+  static constexpr uint32_t NONE = UINT32_MAX;
+
+  struct Node {
+    CFRNode* info;     // null at a terminal
+    uint32_t child[NUM_ABSTRACT_ACTIONS];  // NONE for an excluded action
+    uint32_t payoff;   // terminal: offset of numPlayers values in payoffs
+    uint8_t seat;      // seat to act
+    uint8_t numValid;  // number of valid actions
+    uint8_t valid[NUM_ABSTRACT_ACTIONS];   // the valid action indices, ascending
+    uint16_t depth;    // actions taken since the root
+  };
+
+  // Resolves every deal of the solver's deck against its node maps (a key
+  // that is not there: std::out_of_range). The solver must outlive the trees.
+  explicit DealTrees(CFR& cfr);
+
+  int numPlayers() const { return players; }
+  size_t numDeals() const { return roots.size(); }
+  uint32_t root(size_t deal) const { return roots[deal]; }
+  const Node& node(uint32_t index) const { return nodes[index]; }
+  const double* payoffOf(const Node& n) const { return &payoffs[n.payoff]; }
+
+  // Index of the deal whose cards are cards[0 .. cardsPerDeal-1], or -1 when
+  // the deal is not one of the enumeration (or the lookup table would be too
+  // big for this deck).
+  int dealIndex(const uint8_t* cards) const;
+  bool hasDealIndex() const { return !dealTable.empty(); }
+
+  // One CFR pass over a deal: the same arithmetic, in the same order, as
+  // CFR::calc on the deal's root state.
+  void calc(uint32_t index, const double* reach, double* utility) const;
+
+ private:
+  uint32_t resolve(CFR& cfr, const State* state, uint16_t depth);
+  uint32_t dealCode(const uint8_t* cards) const;
+
+  int players;
+  int cardsPerDeal;
+  uint32_t cardBase;
+  std::vector<Node> nodes;
+  std::vector<double> payoffs;
+  std::vector<uint32_t> roots;
+  std::vector<int32_t> dealTable;  // deal code -> deal index, or -1
+};
+
+#endif
