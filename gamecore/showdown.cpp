@@ -1,0 +1,195 @@
+// Table-driven showdown ranking and the payoff of a finished hand.
+#include "showdown.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "game.h"
+
+namespace gamecore {
+
+namespace {
+
+constexpr int binomial(int n, int k) {
+  if (k < 0 || n < k) return 0;
+  int result = 1;
+  for (int i = 1; i <= k; ++i) result = result * (n - k + i) / i;
+  return result;
+}
+
+// Colex index of the highest k ranks of the mask (all of them when fewer):
+// the sum over the ranks r1 < r2 < ... of C(ri, i).
+constexpr int colex(int mask, int k) {
+  int ranks[13] = {};
+  int n = 0;
+  for (int r = 12; r >= 0 && n < k; --r)
+    if (mask & (1 << r)) ranks[n++] = r;
+  int index = 0;
+  for (int i = 0; i < n; ++i) index += binomial(ranks[n - 1 - i], i + 1);
+  return index;
+}
+
+// Rank of the top card of the highest straight in the mask, or -1.
+constexpr int straightTop(int mask) {
+  for (int top = 12; top >= 4; --top) {
+    const int run = 0x1f << (top - 4);
+    if ((mask & run) == run) return top;
+  }
+  constexpr int wheel = (1 << 12) | 0xf;  // A, 2, 3, 4, 5
+  return (mask & wheel) == wheel ? 3 : -1;
+}
+
+constexpr int popcount13(int mask) {
+  int n = 0;
+  for (int r = 0; r < 13; ++r) n += (mask >> r) & 1;
+  return n;
+}
+
+constexpr ShowdownTables buildTables() {
+  ShowdownTables t{};
+  for (int m = 0; m < RANK_MASKS; ++m) {
+    int top = 0;
+    for (int r = 12; r >= 0; --r)
+      if (m & (1 << r)) {
+        top = r;
+        break;
+      }
+    t.topBit[m] = static_cast<uint8_t>(top);
+    const int straight = straightTop(m);
+    t.anySuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 9620 + straight : colex(m, 5));
+    if (popcount13(m) < 5)
+      t.oneSuitVal[m] = 0;
+    else
+      t.oneSuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 12103 + straight : 9633 + colex(m, 5));
+    t.pairOtherVal[m] = static_cast<uint16_t>(colex(m, 3));
+    t.tripsOtherVal[m] = static_cast<uint8_t>(colex(m, 2));
+  }
+  for (int r = 0; r < 13; ++r) {
+    t.pairsVal[r] = static_cast<uint16_t>(1287 + 286 * r);
+    t.twoPairOtherVal[r] = static_cast<uint16_t>(3718 + 13 * r);
+    t.tripsVal[r] = static_cast<uint16_t>(8606 + 78 * r);
+    t.quadsVal[r] = static_cast<uint16_t>(11934 + 13 * r);
+  }
+  return t;
+}
+
+}  // namespace
+
+constinit const ShowdownTables showdownTables = buildTables();
+
+int rankShowdownHand(uint64_t cards) {
+  const ShowdownTables& t = showdownTables;
+  constexpr int RANKS = RANK_MASKS - 1;
+  const int s0 = static_cast<int>(cards & RANKS);
+  const int s1 = static_cast<int>((cards >> 16) & RANKS);
+  const int s2 = static_cast<int>((cards >> 32) & RANKS);
+  const int s3 = static_cast<int>((cards >> 48) & RANKS);
+
+  const int flush = std::max(std::max(t.oneSuitVal[s0], t.oneSuitVal[s1]), std::max(t.oneSuitVal[s2], t.oneSuitVal[s3]));
+  if (flush >= 12103) return flush;  // straight flush
+
+  const int any = s0 | s1 | s2 | s3;
+  const int quads = s0 & s1 & s2 & s3;
+  if (quads) {
+    const int q = t.topBit[quads];
+    return t.quadsVal[q] + t.topBit[any & ~(1 << q)];
+  }
+
+  const int pairs = (s0 & s1) | (s0 & s2) | (s0 & s3) | (s1 & s2) | (s1 & s3) | (s2 & s3);
+  const int trips = (s0 & s1 & s2) | (s0 & s1 & s3) | (s0 & s2 & s3) | (s1 & s2 & s3);
+
+  if (trips) {
+    const int tr = t.topBit[trips];
+    const int rest = pairs & ~(1 << tr);
+    if (rest) return t.tripsVal[tr] + 2314 + t.topBit[rest];  // full house
+    int value = flush;
+    if (value == 0) value = t.anySuitVal[any];
+    if (value < 9620) value = t.tripsVal[tr] + t.tripsOtherVal[any & ~(1 << tr)];
+    return value;
+  }
+
+  int value = flush;
+  if (value == 0) value = t.anySuitVal[any];
+  if (value < 9620 && pairs) {
+    const int hi = t.topBit[pairs];
+    const int rest = pairs & ~(1 << hi);
+    if (rest) {
+      const int lo = t.topBit[rest];
+      value = t.pairsVal[hi] + t.twoPairOtherVal[lo] + t.topBit[any & ~(1 << hi) & ~(1 << lo)];
+    } else {
+      value = t.pairsVal[hi] + t.pairOtherVal[any & ~(1 << hi)];
+    }
+  }
+  return value;
+}
+
+}  // namespace gamecore
+
+double valueOfState(const Game* game, const State* state, uint8_t player) {
+  using gamecore::rankShowdownHand;
+  assert(player < game->numPlayers);
+  if (state->playerFolded[player]) return -static_cast<double>(state->spent[player]);
+
+  const int players = game->numPlayers;
+  if (numFolded(game, state) + 1 == players) {
+    int64_t others = 0;
+    for (int p = 0; p < players; ++p)
+      if (p != player) others += state->spent[p];
+    return static_cast<double>(others);
+  }
+
+  // Showdown. Seats that put nothing in take no part; such a seat (possible
+  // only in games with zero blinds) neither wins nor loses.
+  if (state->spent[player] <= 0) return 0;
+
+  struct Entry {
+    int seat;
+    int64_t stake;
+    int value;
+  };
+  Entry list[MAX_PLAYERS];
+  int n = 0;
+  const int boardCards = std::min<int>(sumBoardCards(game, state->round), MAX_BOARD_CARDS);
+  for (int p = 0; p < players; ++p) {
+    if (state->spent[p] <= 0) continue;
+    int value = -1;
+    if (!state->playerFolded[p]) {
+      uint64_t cards = 0;
+      for (int c = 0; c < game->numHoleCards && c < MAX_HOLE_CARDS; ++c)
+        cards |= gamecore::cardBit(state->holeCards[p][c]);
+      for (int c = 0; c < boardCards; ++c) cards |= gamecore::cardBit(state->boardCards[c]);
+      value = rankShowdownHand(cards);
+    }
+    list[n++] = Entry{p, state->spent[p], value};
+  }
+
+  // Peel the pot one layer at a time: each layer of the smallest remaining
+  // stake is shared by the best hands still in it.
+  double result = 0;
+  for (;;) {
+    int64_t size = list[0].stake;
+    int best = 0;
+    int self = -1;
+    for (int i = 0; i < n; ++i) {
+      size = std::min(size, list[i].stake);
+      best = std::max(best, list[i].value);
+      if (list[i].seat == player) self = i;
+    }
+    assert(self >= 0);
+    int winners = 0;
+    for (int i = 0; i < n; ++i) winners += list[i].value == best;
+    assert(size > 0);
+    if (list[self].value == best)
+      result += static_cast<double>((n - winners) * size) / winners;
+    else
+      result -= static_cast<double>(size);
+
+    int kept = 0;
+    for (int i = 0; i < n; ++i) {
+      list[i].stake -= size;
+      if (list[i].seat == player && list[i].stake == 0) return result;
+      if (list[i].stake > 0) list[kept++] = list[i];
+    }
+    n = kept;
+  }
+}
