@@ -1,0 +1,84 @@
+// morvane: a CFR poker player for the ACPC dealer.
+//
+//   morvane GAME_FILE HOST PORT
+//
+// The game file name, compared as a whole, selects the agent. The agent
+// loads its strategy from strategies/ or trains and saves one, then plays
+// one dealer session until the dealer closes the connection.
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "KuhnAgent.h"
+#include "cfr.h"
+#include "util.h"
+
+namespace {
+
+using AgentFactory = std::function<std::unique_ptr<PokerAgent>(const char* gameFile)>;
+
+std::unique_ptr<PokerAgent> holdemAgentNotBuilt(const char*) {
+  // The hold'em agent plugs in here.
+  throw "not implemented";
+}
+
+const std::map<std::string, AgentFactory>& agentTable() {
+  static const std::map<std::string, AgentFactory> table = {
+      {"holdem.limit.2p.reverse_blinds.game", holdemAgentNotBuilt},
+      {"holdem.limit.3p.game", holdemAgentNotBuilt},
+      {"holdem.nolimit.2p.reverse_blinds.game", holdemAgentNotBuilt},
+      {"kuhn.limit.3p.game",
+       [](const char* gameFile) -> std::unique_ptr<PokerAgent> {
+         return std::make_unique<KuhnAgent>(gameFile);
+       }},
+  };
+  return table;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  randomize();
+  for (int i = 0; i < argc; ++i) std::cout << argv[i] << "\n";
+  std::cout.flush();
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: player game server port\n");
+    return 1;
+  }
+  const char* gameFile = argv[1];
+  FILE* file = std::fopen(gameFile, "r");
+  if (!file) {
+    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile);
+    return 1;
+  }
+  Game* game = readGame(file);
+  std::fclose(file);
+  if (!game) {
+    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile);
+    return 1;
+  }
+
+  CFR::logProgress = true;
+  const auto row = agentTable().find(gameFile);
+  if (row == agentTable().end()) {
+    std::fprintf(stderr, "ERROR: no agent for game %s\n", gameFile);
+    std::free(game);
+    return 1;
+  }
+  std::unique_ptr<PokerAgent> agent = row->second(gameFile);
+
+  uint16_t port;
+  if (std::sscanf(argv[3], "%hu", &port) < 1) {
+    std::fprintf(stderr, "ERROR: invalid port %s\n", argv[3]);
+    return 1;
+  }
+  if (!agent->connect(argv[2], port)) return 1;
+  if (!agent->play()) std::exit(1);
+  agent.reset();
+  std::free(game);
+  return 0;
+}
