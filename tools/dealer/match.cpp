@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -13,6 +14,7 @@ namespace dealer {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 constexpr size_t kLineLen = 4096;
 // Faults of one player reported in detail; later ones are only counted.
 constexpr uint32_t kMaxNoticesPerPlayer = 10;
@@ -50,6 +52,9 @@ struct Match::Connection {
   size_t sentLength = 0;
   char sent[kLineLen];
   uint32_t notices = 0;
+  // Answers still owed to questions that timed out; such an answer may come
+  // in later and is then dropped.
+  uint32_t lateAnswers = 0;
 };
 
 Match::Match(const Game* game, std::vector<std::string> names, uint32_t seed,
@@ -173,79 +178,78 @@ bool Match::sendLine(unsigned player, const char* text, size_t length, uint32_t 
 
 Action Match::askForAction(unsigned player, uint32_t hand) {
   Connection& c = connections_[player];
-  discardUnread(player, hand);
   if (c.readBuf == nullptr) return defaultAction();
 
-  char line[kLineLen];
-  const ssize_t n = getLine(c.readBuf, sizeof(line), line, settings_.timeoutMicros);
-  if (n == 0) {
-    disconnect(player, hand, "closed the connection");
-    return defaultAction();
-  }
-  if (n < 0) {
-    // getLine gives -1 both for a timeout and for a broken connection.
-    char probe;
-    const ssize_t peeked = recv(c.readBuf->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
-      disconnect(player, hand, "closed the connection");
-    } else {
-      ++results_[player].timeouts;
-      if (settings_.notices != nullptr && c.notices++ < kMaxNoticesPerPlayer) {
-        fprintf(settings_.notices, "dealer: %s did not answer in time in hand %u\n",
-                results_[player].name.c_str(), hand);
-      }
-    }
-    return defaultAction();
-  }
-
-  size_t length = static_cast<size_t>(n);
+  const bool limited = settings_.timeoutMicros >= 0;
+  const auto deadline = Clock::now() + std::chrono::microseconds(settings_.timeoutMicros);
   const Action call = {a_call, 0};
-  if (!stripLineEnd(line, &length)) {
-    countError(player, hand, "unterminated answer", line);
-    return call;
+  char line[kLineLen];
+  for (;;) {
+    int64_t left = -1;
+    if (limited) {
+      left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+      if (left < 0) left = 0;
+    }
+    const ssize_t n = getLine(c.readBuf, sizeof(line), line, left);
+    if (n == 0) {
+      disconnect(player, hand, "closed the connection");
+      return defaultAction();
+    }
+    if (n < 0) {
+      // getLine gives -1 both for a timeout and for a broken connection.
+      char probe;
+      const ssize_t peeked = recv(c.readBuf->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+        disconnect(player, hand, "closed the connection");
+      } else {
+        ++results_[player].timeouts;
+        ++c.lateAnswers;
+        if (settings_.notices != nullptr && c.notices++ < kMaxNoticesPerPlayer) {
+          fprintf(settings_.notices, "dealer: %s did not answer in time in hand %u\n",
+                  results_[player].name.c_str(), hand);
+        }
+      }
+      return defaultAction();
+    }
+
+    size_t length = static_cast<size_t>(n);
+    const bool terminated = stripLineEnd(line, &length);
+    const bool echoes = terminated && length > c.sentLength && line[c.sentLength] == ':' &&
+                        memcmp(line, c.sent, c.sentLength) == 0;
+    if (!echoes && c.lateAnswers > 0) {
+      // The answer to a question that has already timed out: it comes before
+      // the answer to this one, since a player answers in order.
+      --c.lateAnswers;
+      continue;
+    }
+    c.lateAnswers = 0;
+    if (!terminated) {
+      countError(player, hand, "unterminated answer", line);
+      return call;
+    }
+    if (!echoes) {
+      countError(player, hand, "answer does not echo the state", line);
+      return call;
+    }
+    const char* actionText = line + c.sentLength + 1;
+    Action action;
+    const int used = readAction(actionText, game_, &action);
+    if (used <= 0 || actionText[used] != '\0' || action.type == a_invalid) {
+      countError(player, hand, "malformed action", line);
+      return call;
+    }
+    if (!isValidAction(game_, &view_.state, 1, &action)) {
+      countError(player, hand, "illegal action", line);
+      return call;
+    }
+    return action;
   }
-  if (length <= c.sentLength || line[c.sentLength] != ':' ||
-      memcmp(line, c.sent, c.sentLength) != 0) {
-    countError(player, hand, "answer does not echo the state", line);
-    return call;
-  }
-  const char* actionText = line + c.sentLength + 1;
-  Action action;
-  const int used = readAction(actionText, game_, &action);
-  if (used <= 0 || actionText[used] != '\0' || action.type == a_invalid) {
-    countError(player, hand, "malformed action", line);
-    return call;
-  }
-  if (!isValidAction(game_, &view_.state, 1, &action)) {
-    countError(player, hand, "illegal action", line);
-    return call;
-  }
-  return action;
 }
 
 Action Match::defaultAction() const {
   Action fold = {a_fold, 0};
   if (isValidAction(game_, &view_.state, 0, &fold)) return fold;
   return {a_call, 0};
-}
-
-// Nothing a player sends before it is asked can be an answer to the question
-// about to be sent; dropping it keeps a late answer from being taken for the
-// next one.
-void Match::discardUnread(unsigned player, uint32_t hand) {
-  Connection& c = connections_[player];
-  if (c.readBuf == nullptr) return;
-  c.readBuf->bufStart = c.readBuf->bufEnd;
-  char scratch[kLineLen];
-  for (;;) {
-    const ssize_t n = recv(c.readBuf->fd, scratch, sizeof(scratch), MSG_DONTWAIT);
-    if (n > 0) continue;
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-      disconnect(player, hand, "closed the connection");
-    }
-    return;
-  }
 }
 
 void Match::disconnect(unsigned player, uint32_t hand, const char* reason) {

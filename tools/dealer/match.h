@@ -93,7 +93,6 @@ class Match {
   bool sendLine(unsigned player, const char* text, size_t length, uint32_t hand);
   Action askForAction(unsigned player, uint32_t hand);
   Action defaultAction() const;
-  void discardUnread(unsigned player, uint32_t hand);
   void disconnect(unsigned player, uint32_t hand, const char* reason);
   void countError(unsigned player, uint32_t hand, const char* what, const char* line);
   void writeLogLine(FILE* log, uint32_t hand, const double* values) const;

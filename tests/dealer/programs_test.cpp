@@ -1,0 +1,203 @@
+// The dealer and simplebot programs end to end over loopback.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kKuhn = std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game";
+
+// A child process whose standard output (and optionally standard error) we
+// read through a pipe.
+class Child {
+ public:
+  explicit Child(const std::vector<std::string>& args, bool captureStderr = false) {
+    int out[2];
+    EXPECT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (captureStderr) {
+      posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    output_ = fdopen(out[0], "r");
+  }
+  ~Child() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (output_ != nullptr) fclose(output_);
+  }
+
+  std::string readLine() {
+    char buf[4096];
+    if (fgets(buf, sizeof(buf), output_) == nullptr) return "";
+    return buf;
+  }
+  std::string readAll() {
+    std::string all;
+    for (std::string line = readLine(); !line.empty(); line = readLine()) all += line;
+    return all;
+  }
+  // Exit status, or -1 when the child had to be killed after the limit.
+  int wait(int limitSeconds = 30) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) return -1;  // the destructor kills it
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* output_ = nullptr;
+};
+
+std::string tempDir() {
+  char pattern[] = "/tmp/dealer-test-XXXXXX";
+  const char* dir = mkdtemp(pattern);
+  EXPECT_NE(dir, nullptr);
+  return dir != nullptr ? dir : "/tmp";
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct MatchOutput {
+  int dealerStatus = -1;
+  std::string table;
+  std::vector<std::string> log;
+};
+
+// Runs the dealer with three simplebots of the given policies and seeds.
+MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
+                     const std::vector<std::string>& policies) {
+  const std::string logFile = dir + "/match.log";
+  std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", logFile, "test", kKuhn,
+                                   std::to_string(hands), std::to_string(seed)};
+  for (size_t i = 0; i < policies.size(); ++i) args.push_back(policies[i] + std::to_string(i));
+  Child dealer(args);
+  std::istringstream ports(dealer.readLine());
+  std::string word;
+  ports >> word;
+  EXPECT_EQ(word, "ports");
+  std::vector<std::unique_ptr<Child>> bots;
+  for (size_t i = 0; i < policies.size(); ++i) {
+    std::string port;
+    ports >> port;
+    bots.push_back(std::make_unique<Child>(std::vector<std::string>{
+        SIMPLEBOT_PATH, "--policy", policies[i], "--seed", std::to_string(seed + i), kKuhn,
+        "localhost", port}));
+  }
+  MatchOutput result;
+  result.table = dealer.readAll();
+  result.dealerStatus = dealer.wait();
+  for (auto& bot : bots) EXPECT_EQ(bot->wait(), 0);
+  result.log = readLines(logFile);
+  return result;
+}
+
+TEST(Programs, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
+  const std::string dir = tempDir();
+  const uint32_t hands = 300;
+  const MatchOutput first = runMatch(dir, hands, 11, {"random", "random", "random"});
+  ASSERT_EQ(first.dealerStatus, 0);
+  ASSERT_EQ(first.log.size(), hands + 1);
+  std::string letters;
+  for (uint32_t h = 0; h < hands; ++h) {
+    std::vector<std::string> fields;
+    std::stringstream in(first.log[h]);
+    for (std::string f; std::getline(in, f, ':');) fields.push_back(f);
+    ASSERT_EQ(fields.size(), 6u) << first.log[h];
+    letters += fields[2];
+    double sum = 0;
+    std::stringstream values(fields[4]);
+    for (std::string v; std::getline(values, v, '|');) sum += std::stod(v);
+    EXPECT_EQ(sum, 0.0) << first.log[h];
+    const std::string rotated[3] = {"random0|random1|random2", "random2|random0|random1",
+                                    "random1|random2|random0"};
+    EXPECT_EQ(fields[5], rotated[h % 3]);
+  }
+  for (char letter : {'f', 'c', 'r'}) EXPECT_NE(letters.find(letter), std::string::npos);
+  EXPECT_EQ(first.log.back().rfind("SCORE:", 0), 0u);
+  EXPECT_NE(first.table.find("timeouts"), std::string::npos) << first.table;
+  for (const char* name : {"random0", "random1", "random2"}) {
+    EXPECT_NE(first.table.find(name), std::string::npos) << first.table;
+  }
+
+  const MatchOutput again = runMatch(dir, hands, 11, {"random", "random", "random"});
+  EXPECT_EQ(again.log, first.log);
+}
+
+TEST(Programs, SimplebotPoliciesPlayAsNamed) {
+  const std::string dir = tempDir();
+  const MatchOutput out = runMatch(dir, 6, 3, {"raise", "fold", "call"});
+  ASSERT_EQ(out.dealerStatus, 0);
+  ASSERT_EQ(out.log.size(), 7u);
+  // The raiser sits in seat h mod 3; the caller calls its raise, the folder
+  // checks until it faces the raise and then folds.
+  const char* betting[3] = {":rfc:", ":crfc:", ":ccrfc:"};
+  for (uint32_t h = 0; h < 6; ++h) {
+    EXPECT_NE(out.log[h].find(betting[h % 3]), std::string::npos) << out.log[h];
+  }
+}
+
+TEST(Programs, DealerRejectsBadCommandLines) {
+  const std::string dir = tempDir();
+  const std::string log = dir + "/x.log";
+  const std::vector<std::vector<std::string>> bad = {
+      {DEALER_PATH, "--log", log, "m", kKuhn, "10", "1", "a", "b"},
+      {DEALER_PATH, "--log", log, "m", kKuhn, "ten", "1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "m", kKuhn, "10", "-1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "m", dir + "/missing.game", "10", "1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "--ports", "1,2", "m", kKuhn, "10", "1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "--ports", "1,x,3", "m", kKuhn, "10", "1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "--timeout-ms", "soon", "m", kKuhn, "10", "1", "a", "b", "c"},
+      {DEALER_PATH, "--log", log, "m", kKuhn, "10", "1", "a", "b|c", "d"},
+      {DEALER_PATH, "--log", dir + "/no/such/dir.log", "m", kKuhn, "10", "1", "a", "b", "c"},
+      {DEALER_PATH, "--bogus", "m", kKuhn, "10", "1", "a", "b", "c"},
+  };
+  for (const auto& args : bad) {
+    Child dealer(args, true);
+    const std::string output = dealer.readAll();
+    EXPECT_NE(dealer.wait(), 0) << args[4];
+    EXPECT_NE(output.rfind("ports ", 0), 0u) << output;  // fails before listening
+    EXPECT_FALSE(output.empty());
+  }
+  Child help({DEALER_PATH, "--help"});
+  EXPECT_NE(help.readAll().find("MATCH_NAME"), std::string::npos);
+  EXPECT_EQ(help.wait(), 0);
+}
+
+}  // namespace
