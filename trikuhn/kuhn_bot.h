@@ -37,14 +37,16 @@ class Bot : public Acpc::Bot {
   // Bets or calls with the probability of the bot's own model, one draw.
   Action act(MatchState const& matchState) override;
 
+  // The c34 and c33 rules: set the bot's own c34 (from F) and c33 (from G)
+  // against the models of the seats in positions a and b when it is in c.
+  void optimizeC34AndC33();
+
   Acpc::GameDef const& gameDefinition;
   std::mt19937& randomEngine;
   PlayerModeler modeler;
 
  protected:
   double uniform() { return std::generate_canonical<double, 53>(randomEngine); }
-  // The c34 and c33 rules for the bot's own position-c cells.
-  void optimizeC34AndC33();
 };
 
 namespace BetaAndFreeOptimized {
