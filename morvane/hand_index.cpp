@@ -16,6 +16,16 @@ constexpr uint64_t kSuitPermutations = 24;
 // m histories each needs C(m + 3, 4), so m + 3 must stay below this.
 constexpr uint64_t kMaxGroupIndex = 0x100000;
 
+// Bit count of a rank mask. Written out because the portable x86-64 target
+// turns __builtin_popcount into a library call, which costs more here than
+// the rest of a card's work.
+inline uint32_t popcount(uint32_t x) {
+  x = x - ((x >> 1) & 0x55555555u);
+  x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+  x = (x + (x >> 4)) & 0x0f0f0f0fu;
+  return (x * 0x01010101u) >> 24;
+}
+
 // Shared lookup tables, filled once by build_tables() and read-only after.
 uint8_t nth_unset[kRankSets][kRanks];  // position of the (j+1)-th zero bit, 255 if none
 bool equal[8][kSuits];                 // equal[mask][k]: slot k joins slot k - 1
@@ -47,7 +57,7 @@ void build_tables() {
     for (uint64_t r = 0; r < kRanks; ++r)
       if (m & (1u << r)) index += nCr_ranks[r][i++];
     rank_set_to_index[m] = index;
-    index_to_rank_set[__builtin_popcountll(m)][index] = m;
+    index_to_rank_set[popcount(static_cast<uint32_t>(m))][index] = m;
   }
 
   for (uint64_t i = 0; i < kSuitPermutations; ++i) {
@@ -391,20 +401,20 @@ hand_index_t hand_index_next_round(const hand_indexer_s* indexer, const uint8_t 
     assert(!(ranks[suit]&rank_bit));
     ranks[suit] |= rank_bit;
     // Number the rank among the ranks of its suit still free this round.
-    shifted[suit] |= rank_bit >> __builtin_popcount((rank_bit - 1) & state->used_ranks[suit]);
+    shifted[suit] |= rank_bit >> popcount((rank_bit - 1) & state->used_ranks[suit]);
   }
 
   for (uint64_t i = 0; i < kSuits; ++i) {
     assert(!(state->used_ranks[i]&ranks[i]));
-    const uint32_t used_size = __builtin_popcount(state->used_ranks[i]);
-    const uint32_t this_size = __builtin_popcount(ranks[i]);
+    const uint32_t used_size = popcount(state->used_ranks[i]);
+    const uint32_t this_size = popcount(ranks[i]);
     state->suit_rank_index[i] += state->suit_rank_radix[i] * rank_set_to_index[shifted[i]];
     state->suit_rank_radix[i] *= nCr_ranks[kRanks - used_size][this_size];
     state->used_ranks[i] |= ranks[i];
   }
 
   for (uint64_t i = 0, remaining = indexer->round_card_counts[round]; i < kSuits - 1; ++i) {
-    const uint32_t this_size = __builtin_popcount(ranks[i]);
+    const uint32_t this_size = popcount(ranks[i]);
     state->count_vector_index += state->count_vector_radix * this_size;
     state->count_vector_radix *= remaining + 1;
     remaining -= this_size;
@@ -516,7 +526,7 @@ bool hand_unindex(const hand_indexer_s* indexer, uint64_t round, hand_index_t in
     uint64_t rest = suit_index[k];
     for (uint64_t r = 0; r <= round; ++r) {
       const uint64_t n = nibble(indexer, packed[k], r);
-      const uint64_t round_size = nCr_ranks[kRanks - __builtin_popcount(used)][n];
+      const uint64_t round_size = nCr_ranks[kRanks - popcount(used)][n];
       const uint64_t shifted = index_to_rank_set[n][rest % round_size];
       rest /= round_size;
       uint32_t ranks = 0;
