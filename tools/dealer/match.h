@@ -90,7 +90,8 @@ class Match {
 
   void playHand(uint32_t hand, FILE* log);
   void sendStates(uint32_t hand);
-  bool sendLine(unsigned player, const char* text, size_t length, uint32_t hand);
+  bool flush(unsigned player, uint32_t hand);
+  void flushAll(uint32_t hand);
   Action askForAction(unsigned player, uint32_t hand);
   Action defaultAction() const;
   void disconnect(unsigned player, uint32_t hand, const char* reason);
