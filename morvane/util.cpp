@@ -1,5 +1,7 @@
 #include "util.h"
 
+#include "qel.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cfloat>
@@ -196,4 +198,26 @@ uint8_t* k_means(double** data, int n, int m, int k, double t, double** centroid
     }
   } while (std::fabs(error - previous) > t);
   return labels;
+}
+
+void winProb(MatchState* state, double* out) {
+  const State& s = state->state;
+  int known;
+  switch (s.round) {
+    case 0: known = 2; break;
+    case 1: known = 5; break;
+    case 2: known = 6; break;
+    case 3: known = 7; break;
+    default:
+      out[1] = out[2] = out[3] = 0.0;
+      return;
+  }
+  // Hole cards of the viewing seat, then the board cards visible in the round.
+  uint8_t cards[7];
+  cards[0] = s.holeCards[state->viewingPlayer][0];
+  cards[1] = s.holeCards[state->viewingPlayer][1];
+  for (int i = 2; i < known; ++i) cards[i] = s.boardCards[i - 2];
+  double (*const estimator[])(uint8_t*, unsigned int) = {evaluateHand2, evaluateHand5,
+                                                         evaluateHand6, evaluateHand7};
+  for (unsigned players = 1; players <= 3; ++players) out[players] = estimator[s.round](cards, players);
 }
