@@ -22,7 +22,7 @@ class QelTest : public ScratchDirTest {
  protected:
   void SetUp() override {
     ScratchDirTest::SetUp();
-    if (sharedTable() == nullptr) GTEST_SKIP() << "no shared table";
+    ASSERT_NE(sharedTable(), nullptr) << "no valid table in POKER_TEST_LOOKUP";
     fs::create_symlink(testLookupDir() + "/tpt", "lookup/tpt");
     fs::create_symlink(testLookupDir() + "/tpt.indexes", "lookup/tpt.indexes");
     init_genrand(&rng_, 20240601);
@@ -35,6 +35,19 @@ class QelTest : public ScratchDirTest {
   void load() { output_ = capturedOutput(loadLookupTables); }
   rng_state_t rng_;
   std::string output_;
+};
+
+// Estimators on the shared table, without reading the files again.
+class EstimatorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(sharedTable(), nullptr) << "no valid table in POKER_TEST_LOOKUP";
+    twoPlusTwoTable = const_cast<int*>(sharedTable());
+    init_genrand(&rng_, 20240601);
+    setQELRNG(&rng_);
+  }
+  void TearDown() override { twoPlusTwoTable = nullptr; }
+  rng_state_t rng_;
 };
 
 // Exact probability that the hero beats every one of `opponents` random
@@ -125,8 +138,7 @@ TEST_F(QelTest, LoadsQelTablesWhenPresent) {
   EXPECT_EQ(output_, "Warning: not loaded (missing or wrong size, left empty): lookup/qel.river\n");
 }
 
-TEST_F(QelTest, CertainOutcomes) {
-  load();
+TEST_F(EstimatorTest, CertainOutcomes) {
   std::vector<uint8_t> cards = hand("2c7dAsKsQsJsTs");  // royal flush on the board
   for (unsigned players : {0u, 1u}) {
     EXPECT_EQ(evaluateHand2(cards.data(), players), 1.0);
@@ -144,8 +156,7 @@ TEST_F(QelTest, CertainOutcomes) {
   EXPECT_EQ(evaluateHand5(nuts.data()), 1.0);
 }
 
-TEST_F(QelTest, PocketAcesBeatOneRandomHandAboutEightyFivePercent) {
-  load();
+TEST_F(EstimatorTest, PocketAcesBeatOneRandomHandAboutEightyFivePercent) {
   std::vector<uint8_t> aces = hand("AcAd");
   EXPECT_NEAR(evaluateHand2(aces.data()), 0.85, 0.015);
   EXPECT_NEAR(evaluateHand2(aces.data(), 2), 0.85, 0.015);
@@ -153,8 +164,7 @@ TEST_F(QelTest, PocketAcesBeatOneRandomHandAboutEightyFivePercent) {
 
 // 10,000 samples give a standard error of at most 0.005; the bound leaves
 // room for the partial shuffle's slight bias.
-TEST_F(QelTest, EstimatesAgreeWithExactEnumeration) {
-  load();
+TEST_F(EstimatorTest, EstimatesAgreeWithExactEnumeration) {
   const struct {
     const char* cards;
     unsigned players;
@@ -175,8 +185,7 @@ TEST_F(QelTest, EstimatesAgreeWithExactEnumeration) {
   }
 }
 
-TEST_F(QelTest, EstimatesRepeatWithTheSameGenerator) {
-  load();
+TEST_F(EstimatorTest, EstimatesRepeatWithTheSameGenerator) {
   std::vector<uint8_t> cards = hand("JcTc9h4d2s");
   rng_state_t a, b;
   init_genrand(&a, 99);
@@ -187,8 +196,7 @@ TEST_F(QelTest, EstimatesRepeatWithTheSameGenerator) {
   EXPECT_EQ(evaluateHand5(cards.data(), 3), first);
 }
 
-TEST_F(QelTest, WinProbFollowsTheRound) {
-  load();
+TEST_F(EstimatorTest, WinProbFollowsTheRound) {
   MatchState ms{};
   ms.viewingPlayer = 1;
   const std::vector<uint8_t> hole = hand("AhKh"), board = hand("QhJhTh2c3d");
