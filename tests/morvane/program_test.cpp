@@ -1,0 +1,135 @@
+// The morvane program: its messages and exit codes, and a full match against
+// our dealer and two simplebots.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "KuhnAgent.h"
+#include "support.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct ProcessResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs a shell command line in `dir`, capturing its output.
+ProcessResult runIn(const std::string& dir, const std::string& command) {
+  const std::string line = "cd '" + dir + "' && " + command + " >'" + dir + "/out' 2>'" + dir +
+                           "/err' </dev/null";
+  const int raw = std::system(line.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir + "/out"), slurp(dir + "/err")};
+}
+
+// A scratch working directory holding the Kuhn game file and, when asked,
+// three small strategy files, so that morvane starts without long training.
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(kuhnGamePath(), dir.file("kuhn.limit.3p.game"));
+  }
+  void makeStrategies() {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    testing::internal::CaptureStdout();
+    { KuhnAgent agent("kuhn.limit.3p.game", 1, 50000); }
+    testing::internal::GetCapturedStdout();
+    std::filesystem::current_path(previous);
+  }
+  TempDir dir;
+};
+
+const std::string morvane = MORVANE_PATH;
+
+}  // namespace
+
+TEST_F(Program, CommandLineAndGameErrors) {
+  ProcessResult r = runIn(dir.path(), morvane + " kuhn.limit.3p.game localhost");
+  EXPECT_EQ(r.status, 1);
+  // The arguments are echoed before the usage check.
+  EXPECT_EQ(r.out, morvane + "\nkuhn.limit.3p.game\nlocalhost\n");
+  EXPECT_EQ(r.err, "usage: player game server port\n");
+
+  r = runIn(dir.path(), morvane + " missing.game localhost 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERROR: could not open game missing.game\n");
+
+  writeText(dir.file("broken.game"), "GAMEDEF\nnumPlayers = 1\nEND GAMEDEF\n");
+  r = runIn(dir.path(), morvane + " broken.game localhost 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("ERROR: could not read game broken.game\n"), std::string::npos);
+
+  // Only the exact file name selects an agent.
+  r = runIn(dir.path(), morvane + " ./kuhn.limit.3p.game localhost 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERROR: no agent for game ./kuhn.limit.3p.game\n");
+}
+
+TEST_F(Program, PortIsCheckedAfterLoadingAndAFailedConnectionExitsOne) {
+  makeStrategies();
+  ProcessResult r = runIn(dir.path(), morvane + " kuhn.limit.3p.game localhost http");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("NashConv of strategy 2: "), std::string::npos);
+  EXPECT_EQ(r.out.find("Training"), std::string::npos);
+  EXPECT_EQ(r.err, "ERROR: invalid port http\n");
+
+  // Port 1 is privileged and unused on a test machine: the connection is refused.
+  r = runIn(dir.path(), morvane + " kuhn.limit.3p.game 127.0.0.1 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.err.empty());
+}
+
+// A 500-hand match: morvane in one seat, two simplebots in the others. The
+// dealer prints its ports first; morvane must finish with status 0 when the
+// dealer closes, and the dealer must count no errors for it.
+TEST_F(Program, PlaysAFullMatchAgainstTheDealer) {
+  makeStrategies();
+  const std::string dealerCommand = std::string(DEALER_PATH) + " --log '" + dir.file("match.log") +
+                                    "' test kuhn.limit.3p.game 500 7 morvane call random";
+  const std::string script =
+      "cd '" + dir.path() + "' && { " + dealerCommand +
+      " > dealer.out 2> dealer.err & dealer=$!; "
+      "for i in $(seq 100); do grep -q '^ports ' dealer.out 2>/dev/null && break; sleep 0.1; done; "
+      "set -- $(head -1 dealer.out); "
+      "'" + morvane + "' kuhn.limit.3p.game localhost $2 > morvane.out 2> morvane.err & m=$!; "
+      "'" SIMPLEBOT_PATH "' --policy call kuhn.limit.3p.game localhost $3 > /dev/null 2>&1 & "
+      "'" SIMPLEBOT_PATH "' --policy random --seed 3 kuhn.limit.3p.game localhost $4 "
+      "> /dev/null 2>&1 & "
+      "wait $m; ms=$?; wait $dealer; ds=$?; wait; echo $ms $ds > status; }";
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  EXPECT_EQ(slurp(dir.file("status")), "0 0\n") << slurp(dir.file("morvane.err"))
+                                                << slurp(dir.file("dealer.err"));
+  const std::string table = slurp(dir.file("dealer.out"));
+  std::istringstream lines(table);
+  std::string line;
+  bool found = false;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string name, total, mean, half;
+    unsigned errors = 99, timeouts = 99;
+    if (fields >> name >> total >> mean >> half >> errors >> timeouts && name == "morvane") {
+      found = true;
+      EXPECT_EQ(errors, 0u) << line;
+      EXPECT_EQ(timeouts, 0u) << line;
+    }
+  }
+  EXPECT_TRUE(found) << table;
+  // 500 hand lines and the score line.
+  const std::string log = slurp(dir.file("match.log"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 501);
+  EXPECT_EQ(slurp(dir.file("morvane.err")).find("WARNING"), std::string::npos);
+}
