@@ -17,52 +17,57 @@ constexpr int binomial(int n, int k) {
   return result;
 }
 
-// Colex index of the highest k ranks of the mask (all of them when fewer):
-// the sum over the ranks r1 < r2 < ... of C(ri, i).
-constexpr int colex(int mask, int k) {
-  int ranks[13] = {};
-  int n = 0;
-  for (int r = 12; r >= 0 && n < k; --r)
-    if (mask & (1 << r)) ranks[n++] = r;
-  int index = 0;
-  for (int i = 0; i < n; ++i) index += binomial(ranks[n - 1 - i], i + 1);
-  return index;
-}
+// Every entry is derived from the entry of the mask without its highest rank,
+// so building all tables takes a few steps per mask (compilers bound the
+// work of a constant evaluation).
+//
+// The colex index of ranks r1 < r2 < ... < rk is the sum of C(ri, i). For the
+// highest k ranks of a mask whose top rank is h, h is the n-th of them with
+// n = min(k, ranks in the mask), so colex_k(m) = C(h, n) + colex_{k-1}(m - h).
+struct RankMaskFacts {
+  int count[RANK_MASKS];        // ranks in the mask
+  int colex[6][RANK_MASKS];     // colex index of the highest k ranks, k = 0..5
+  int straightTop[RANK_MASKS];  // top rank of the highest straight, or -1
+};
 
-// Rank of the top card of the highest straight in the mask, or -1.
-constexpr int straightTop(int mask) {
-  for (int top = 12; top >= 4; --top) {
-    const int run = 0x1f << (top - 4);
-    if ((mask & run) == run) return top;
-  }
-  constexpr int wheel = (1 << 12) | 0xf;  // A, 2, 3, 4, 5
-  return (mask & wheel) == wheel ? 3 : -1;
-}
-
-constexpr int popcount13(int mask) {
-  int n = 0;
-  for (int r = 0; r < 13; ++r) n += (mask >> r) & 1;
-  return n;
-}
+constexpr int WHEEL = (1 << 12) | 0xf;  // A, 2, 3, 4, 5: a straight topped by the 5
 
 constexpr ShowdownTables buildTables() {
   ShowdownTables t{};
-  for (int m = 0; m < RANK_MASKS; ++m) {
-    int top = 0;
-    for (int r = 12; r >= 0; --r)
-      if (m & (1 << r)) {
-        top = r;
-        break;
-      }
+  RankMaskFacts f{};
+  int choose[13][6] = {};
+  for (int n = 0; n < 13; ++n)
+    for (int k = 0; k < 6; ++k) choose[n][k] = binomial(n, k);
+
+  f.straightTop[0] = -1;
+  int top = 0;
+  for (int m = 1; m < RANK_MASKS; ++m) {
+    if (m == 2 << top) ++top;  // masks run upwards, so the top rank only grows
+    const int below = m & ~(1 << top);
     t.topBit[m] = static_cast<uint8_t>(top);
-    const int straight = straightTop(m);
-    t.anySuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 9620 + straight : colex(m, 5));
-    if (popcount13(m) < 5)
+    f.count[m] = f.count[below] + 1;
+    for (int k = 1; k <= 5; ++k) {
+      const int n = f.count[m] < k ? f.count[m] : k;
+      f.colex[k][m] = choose[top][n] + f.colex[k - 1][below];
+    }
+    const int run = top >= 4 ? 0x1f << (top - 4) : -1;
+    if (top >= 4 && (m & run) == run)
+      f.straightTop[m] = top;
+    else if (f.straightTop[below] >= 0)
+      f.straightTop[m] = f.straightTop[below];
+    else
+      f.straightTop[m] = (m & WHEEL) == WHEEL ? 3 : -1;
+  }
+
+  for (int m = 0; m < RANK_MASKS; ++m) {
+    const int straight = f.straightTop[m];
+    t.anySuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 9620 + straight : f.colex[5][m]);
+    if (f.count[m] < 5)
       t.oneSuitVal[m] = 0;
     else
-      t.oneSuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 12103 + straight : 9633 + colex(m, 5));
-    t.pairOtherVal[m] = static_cast<uint16_t>(colex(m, 3));
-    t.tripsOtherVal[m] = static_cast<uint8_t>(colex(m, 2));
+      t.oneSuitVal[m] = static_cast<uint16_t>(straight >= 0 ? 12103 + straight : 9633 + f.colex[5][m]);
+    t.pairOtherVal[m] = static_cast<uint16_t>(f.colex[3][m]);
+    t.tripsOtherVal[m] = static_cast<uint8_t>(f.colex[2][m]);
   }
   for (int r = 0; r < 13; ++r) {
     t.pairsVal[r] = static_cast<uint16_t>(1287 + 286 * r);

@@ -153,6 +153,9 @@ int raiseIsValid(const Game* game, const State* curState, int32_t* minSize, int3
   const int p = currentPlayer(game, curState);
   *minSize = curState->minNoLimitRaiseTo;
   *maxSize = game->stack[p];
+  // Only when amounts reach the 32-bit limit can the minimum fail to exceed
+  // the current bet; no raise is possible then.
+  if (*minSize <= curState->maxSpent) return 0;
   if (*minSize > game->stack[p]) {
     // An all-in raise for less than a full raise is allowed.
     if (game->stack[p] > curState->maxSpent) {
@@ -213,6 +216,10 @@ void doAction(const Game* game, const Action* action, State* state) {
   assert(state->numActions[round] < MAX_NUM_ACTIONS);
 
   state->action[round][state->numActions[round]] = *action;
+  // A limit raise carries no size (isValidAction lets any size through);
+  // record 0 so the state matches the one read back from its text.
+  if (action->type == a_raise && game->bettingType != noLimitBetting)
+    state->action[round][state->numActions[round]].size = 0;
   state->actingPlayer[round][state->numActions[round]] = static_cast<uint8_t>(p);
   ++state->numActions[round];
 
