@@ -53,6 +53,9 @@ class DealTrees {
  private:
   uint32_t resolve(CFR& cfr, const State* state, uint16_t depth);
   uint32_t dealCode(const uint8_t* cards) const;
+  template <int N>
+  void calcFixed(uint32_t index, const double* reach, double* utility) const;
+  void calcAny(uint32_t index, const double* reach, double* utility) const;
 
   int players;
   int cardsPerDeal;
