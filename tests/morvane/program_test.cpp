@@ -54,6 +54,7 @@ class Program : public ::testing::Test {
 };
 
 const std::string morvane = MORVANE_PATH;
+const std::string exploitability = EXPLOITABILITY_PATH;
 
 }  // namespace
 
@@ -132,4 +133,16 @@ TEST_F(Program, PlaysAFullMatchAgainstTheDealer) {
   const std::string log = slurp(dir.file("match.log"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 501);
   EXPECT_EQ(slurp(dir.file("morvane.err")).find("WARNING"), std::string::npos);
+}
+
+TEST_F(Program, ExploitabilityToolReportsEverySeatAndNashConv) {
+  makeStrategies();
+  const std::string strategy = KuhnAgent::KuhnStrategyFiles[0];
+  ProcessResult r = runIn(dir.path(), exploitability + " kuhn.limit.3p.game " + strategy);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n2 "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("NashConv: "), std::string::npos) << r.out;
+  r = runIn(dir.path(), exploitability + " kuhn.limit.3p.game kuhn.limit.3p.game");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ERROR: could not load strategy kuhn.limit.3p.game\n");
 }
