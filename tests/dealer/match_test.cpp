@@ -163,7 +163,7 @@ MatchRun runMatch(const Game* game, std::vector<ScriptedPlayer*> players, uint32
   return run;
 }
 
-TEST(Match, FullMatchLogsEveryHandRotatesSeatsAndBalances) {
+TEST(DealerMatch, FullMatchLogsEveryHandRotatesSeatsAndBalances) {
   const GamePtr game = loadKuhn();
   ScriptedPlayer a(game.get(), always('c')), b(game.get(), always('r')), c(game.get(), always('c'));
   const uint32_t hands = 30;
@@ -197,7 +197,7 @@ TEST(Match, FullMatchLogsEveryHandRotatesSeatsAndBalances) {
   }
 }
 
-TEST(Match, EveryPlayerSeesItsOwnViewOfEveryState) {
+TEST(DealerMatch, EveryPlayerSeesItsOwnViewOfEveryState) {
   const GamePtr game = loadKuhn();
   ScriptedPlayer a(game.get(), always('c')), b(game.get(), always('r')), c(game.get(), always('c'));
   const uint32_t hands = 6;
@@ -229,7 +229,7 @@ TEST(Match, EveryPlayerSeesItsOwnViewOfEveryState) {
   }
 }
 
-TEST(Match, SameSeedSameDealsAsTheEngine) {
+TEST(DealerMatch, SameSeedSameDealsAsTheEngine) {
   const GamePtr game = loadKuhn();
   const auto run = [&](uint32_t seed) {
     ScriptedPlayer a(game.get(), always('c')), b(game.get(), always('c')),
@@ -258,7 +258,7 @@ TEST(Match, SameSeedSameDealsAsTheEngine) {
   }
 }
 
-TEST(Match, FaultyAnswersBecomeCallsAndAreCounted) {
+TEST(DealerMatch, FaultyAnswersBecomeCallsAndAreCounted) {
   const GamePtr game = loadKuhn();
   const uint32_t hands = 9;
   const std::vector<std::pair<const char*, Script>> faults = {
@@ -293,7 +293,7 @@ TEST(Match, FaultyAnswersBecomeCallsAndAreCounted) {
   }
 }
 
-TEST(Match, IllegalSecondRaiseBecomesACall) {
+TEST(DealerMatch, IllegalSecondRaiseBecomesACall) {
   const GamePtr game = loadKuhn();
   ScriptedPlayer a(game.get(), always('r')), b(game.get(), always('r')), c(game.get(), always('r'));
   const MatchRun run = runMatch(game.get(), {&a, &b, &c}, 6);
@@ -302,7 +302,7 @@ TEST(Match, IllegalSecondRaiseBecomesACall) {
   for (unsigned p = 0; p < 3; ++p) EXPECT_EQ(run.results[p].errors, 4u);
 }
 
-TEST(Match, DisconnectedPlayerFoldsOrChecksToTheEnd) {
+TEST(DealerMatch, DisconnectedPlayerFoldsOrChecksToTheEnd) {
   const GamePtr game = loadKuhn();
   // p0 plays hands 0 and 1, then hangs up.
   ScriptedPlayer quitter(game.get(), [](const std::string& line, const MatchState& ms, int) {
@@ -324,7 +324,7 @@ TEST(Match, DisconnectedPlayerFoldsOrChecksToTheEnd) {
   EXPECT_EQ(run.results[1].disconnectedAtHand, -1);
 }
 
-TEST(Match, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
+TEST(DealerMatch, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
   const GamePtr game = loadKuhn();
   const int64_t timeout = 40'000;
   const uint32_t hands = 6;
@@ -354,7 +354,7 @@ TEST(Match, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
   }
 }
 
-TEST(Match, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
+TEST(DealerMatch, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
   const GamePtr game = loadKuhn();
   ScriptedPlayer wrong(game.get(), always('r'), "VERSION:1.0.0");
   ScriptedPlayer b(game.get(), always('r')), c(game.get(), always('c'));
@@ -365,7 +365,7 @@ TEST(Match, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
   EXPECT_EQ(parseLogLine(run.log[0]).betting, "crcf");
 }
 
-TEST(PlayerResult, MeanAndConfidenceHalfWidth) {
+TEST(DealerResult, MeanAndConfidenceHalfWidth) {
   dealer::PlayerResult r;
   EXPECT_EQ(r.halfWidth95(), 0.0);
   for (double v : {1.0, -1.0, 2.0, -2.0, 1.0e9 + 3.0, -1.0e9 - 3.0}) r.addHand(v);
@@ -374,7 +374,7 @@ TEST(PlayerResult, MeanAndConfidenceHalfWidth) {
   EXPECT_NEAR(r.halfWidth95(), 1.96 * std::sqrt(variance / 6), 1e-6);
 }
 
-TEST(Seating, PlayersMoveOneSeatPerHand) {
+TEST(DealerSeating, PlayersMoveOneSeatPerHand) {
   for (uint32_t hand : {0u, 1u, 2u, 4294967295u}) {
     for (unsigned p = 0; p < 3; ++p) {
       EXPECT_EQ(dealer::playerAt(dealer::seatOf(p, hand, 3), hand, 3), p);

@@ -128,7 +128,7 @@ MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
   return result;
 }
 
-TEST(Programs, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
+TEST(DealerPrograms, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
   const std::string dir = tempDir();
   const uint32_t hands = 300;
   const MatchOutput first = runMatch(dir, hands, 11, {"random", "random", "random"});
@@ -160,7 +160,7 @@ TEST(Programs, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
   EXPECT_EQ(again.log, first.log);
 }
 
-TEST(Programs, SimplebotPoliciesPlayAsNamed) {
+TEST(DealerPrograms, SimplebotPoliciesPlayAsNamed) {
   const std::string dir = tempDir();
   const MatchOutput out = runMatch(dir, 6, 3, {"raise", "fold", "call"});
   ASSERT_EQ(out.dealerStatus, 0);
@@ -173,7 +173,7 @@ TEST(Programs, SimplebotPoliciesPlayAsNamed) {
   }
 }
 
-TEST(Programs, DealerRejectsBadCommandLines) {
+TEST(DealerPrograms, DealerRejectsBadCommandLines) {
   const std::string dir = tempDir();
   const std::string log = dir + "/x.log";
   const std::vector<std::vector<std::string>> bad = {
