@@ -41,7 +41,7 @@ pid_t spawn(const std::vector<std::string>& args, int out) {
 bool runMatch(uint32_t hands, const std::string& logFile) {
   const std::string game = std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game";
   int pipeFds[2];
-  if (pipe(pipeFds) != 0) return false;
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
   const pid_t dealer = spawn({DEALER_PATH, "--quiet", "--log", logFile, "bench", game,
                               std::to_string(hands), "1", "a", "b", "c"},
                              pipeFds[1]);

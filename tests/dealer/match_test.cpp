@@ -344,7 +344,7 @@ TEST(DealerMatch, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
     // Answers every question, but too late: each late answer comes in while
     // the dealer waits for the next one and must be dropped, not judged.
     ScriptedPlayer slow(game.get(), [](const std::string& line, const MatchState&, int) {
-      return Reply{Reply::answer, line + ":r", 60};
+      return Reply{Reply::answer, line + ":r", 150};
     });
     ScriptedPlayer b(game.get(), always('c')), c(game.get(), always('c'));
     const MatchRun run = runMatch(game.get(), {&slow, &b, &c}, hands, 7, timeout);

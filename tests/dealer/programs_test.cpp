@@ -10,10 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "net.h"
 
 extern char** environ;
 
@@ -27,7 +30,7 @@ class Child {
  public:
   explicit Child(const std::vector<std::string>& args, bool captureStderr = false) {
     int out[2];
-    EXPECT_EQ(pipe(out), 0);
+    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);  // dup2 clears the flag on the child's copy
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -171,6 +174,50 @@ TEST(DealerPrograms, SimplebotPoliciesPlayAsNamed) {
   for (uint32_t h = 0; h < 6; ++h) {
     EXPECT_NE(out.log[h].find(betting[h % 3]), std::string::npos) << out.log[h];
   }
+}
+
+TEST(DealerPrograms, SilentThenDisconnectedPlayerDoesNotStopTheMatch) {
+  const std::string dir = tempDir();
+  const std::string logFile = dir + "/faults.log";
+  const uint32_t hands = 20;
+  Child dealer({DEALER_PATH, "--timeout-ms", "200", "--log", logFile, "faults", kKuhn,
+                std::to_string(hands), "5", "mute", "bot1", "bot2"});
+  std::istringstream ports(dealer.readLine());
+  std::string word, mutePort, port;
+  ports >> word >> mutePort;
+  // Connects and says hello, then never answers, and hangs up after a while.
+  // The socket must not leak into the players started below, or it would
+  // stay open in them.
+  const int fd = connectTo("localhost", static_cast<uint16_t>(std::stoi(mutePort)));
+  ASSERT_GE(fd, 0);
+  fcntl(fd, F_SETFD, FD_CLOEXEC);
+  ASSERT_EQ(write(fd, "VERSION:2.0.0\r\n", 15), 15);
+  std::thread mute([fd] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    close(fd);
+  });
+  std::vector<std::unique_ptr<Child>> bots;
+  while (ports >> port) {
+    bots.push_back(std::make_unique<Child>(std::vector<std::string>{
+        SIMPLEBOT_PATH, "--policy", "raise", kKuhn, "localhost", port}));
+  }
+  const std::string table = dealer.readAll();
+  EXPECT_EQ(dealer.wait(), 0);
+  mute.join();
+  for (auto& bot : bots) EXPECT_EQ(bot->wait(), 0);
+  EXPECT_EQ(readLines(logFile).size(), hands + 1);
+
+  std::istringstream rows(table);
+  std::string row;
+  while (std::getline(rows, row) && row.rfind("mute ", 0) != 0) {
+  }
+  std::istringstream fields(row);
+  std::string name, total, mean, halfWidth;
+  unsigned errors = 99, timeouts = 0;
+  fields >> name >> total >> mean >> halfWidth >> errors >> timeouts;
+  EXPECT_EQ(errors, 0u) << table;
+  EXPECT_GE(timeouts, 1u) << table;
+  EXPECT_NE(row.find("disconnected"), std::string::npos) << table;
 }
 
 TEST(DealerPrograms, DealerRejectsBadCommandLines) {
