@@ -193,18 +193,19 @@ int handValueOfRanks(const uint8_t rankCount[13], unsigned flushRanks) {
     if (rankCount[r] >= 3) trips |= bit;
     if (rankCount[r] >= 4) quads |= bit;
   }
-  // Ranks after the first: orders of 12 remaining ranks (full house, quads).
-  const auto afterFirst = [](int first, int second) { return first * 12 + second - (second > first); };
+  // Index of a (first, second) pair of different ranks ordered by first,
+  // then second: full houses and quads with their kicker, 0 .. 155.
+  const auto pairIndex = [](int first, int second) { return first * 12 + second - (second > first); };
 
+  // Five or more cards: quads always come with a kicker.
   if (quads) {
     const int q = topRank(quads);
-    const unsigned rest = any & ~(1u << q);
-    return value(FOUR_OF_A_KIND, afterFirst(q, rest ? topRank(rest) : (q == 0 ? 1 : 0)) + 1);
+    return value(FOUR_OF_A_KIND, pairIndex(q, topRank(any & ~(1u << q))) + 1);
   }
   if (trips) {
     const int tr = topRank(trips);
     const unsigned rest = pairs & ~(1u << tr);
-    if (rest) return value(FULL_HOUSE, afterFirst(tr, topRank(rest)) + 1);
+    if (rest) return value(FULL_HOUSE, pairIndex(tr, topRank(rest)) + 1);
   }
   if (flushRanks) return value(FLUSH, t.fiveRank[highest(flushRanks, 5)]);
   if (t.straightTop[any] >= 0) return value(STRAIGHT, t.straightTop[any] - 2);
