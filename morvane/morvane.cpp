@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile);
     return 1;
   }
-  Game* game = readGame(file);
+  // Kept to the end; the agent reads its own copy.
+  const std::unique_ptr<Game, decltype(&std::free)> game(readGame(file), &std::free);
   std::fclose(file);
   if (!game) {
     std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile);
@@ -66,7 +67,6 @@ int main(int argc, char** argv) {
   const auto row = agentTable().find(gameFile);
   if (row == agentTable().end()) {
     std::fprintf(stderr, "ERROR: no agent for game %s\n", gameFile);
-    std::free(game);
     return 1;
   }
   std::unique_ptr<PokerAgent> agent = row->second(gameFile);
@@ -79,6 +79,5 @@ int main(int argc, char** argv) {
   if (!agent->connect(argv[2], port)) return 1;
   if (!agent->play()) std::exit(1);
   agent.reset();
-  std::free(game);
   return 0;
 }
