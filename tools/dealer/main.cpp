@@ -98,8 +98,9 @@ Options parseCommandLine(int argc, char** argv) {
     if (!validName(name)) fail("invalid player name '" + name + "' (no blanks, '|' or ':')");
   }
   uint64_t ms;
-  if (!dealer::parseUnsigned(timeout.getValue(), INT64_MAX / 1000, &ms)) {
-    fail("invalid --timeout-ms '" + timeout.getValue() + "' (milliseconds, 0 for no limit)");
+  if (!dealer::parseUnsigned(timeout.getValue(), INT32_MAX, &ms)) {
+    fail("invalid --timeout-ms '" + timeout.getValue() +
+         "' (milliseconds up to 2147483647, 0 for no limit)");
   }
   o.timeoutMicros = ms == 0 ? -1 : static_cast<int64_t>(ms) * 1000;
   if (ports.isSet()) {

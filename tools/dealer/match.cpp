@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
@@ -88,7 +89,10 @@ Match::~Match() {
 bool Match::connectPlayer(unsigned player, int fd) {
   assert(player < numPlayers_ && connections_[player].readBuf == nullptr);
   ReadBuf* readBuf = createReadBuf(fd);
-  if (readBuf == nullptr) return false;
+  if (readBuf == nullptr) {
+    close(fd);
+    return false;
+  }
   if (settings_.timeoutMicros >= 0) {
     // A player that stops reading must not block the dealer for ever.
     timeval limit;
@@ -221,6 +225,8 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
         in->bufStart = 0;
         in->bufEnd = static_cast<int32_t>(got);
         n = getLine(in, sizeof(line), line, timeLeft());
+      } else if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        n = 0;  // a broken connection ends like a closed one
       } else {
         n = got;
       }
