@@ -1,0 +1,457 @@
+#include "EquityTables.h"
+
+#include <assert.h>
+#include <cfloat>
+#include <climits>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "equity_generator.h"
+#include "tpt.h"
+#include "tpt_generator.h"
+#include "util.h"
+
+namespace {
+
+const uint8_t preflop_structure[] = {2};
+const uint8_t flop_structure[] = {2, 3};
+const uint8_t turn_structure[] = {2, 4};
+const uint8_t river_structure[] = {2, 5};
+
+const char* const fileRoundNames[4] = {"preflop", "flop", "turn", "river"};
+const char* const roundNames[4] = {"pre-flop", "flop", "turn", "river"};
+const int knownCards[4] = {2, 5, 6, 7};
+const uint64_t progressSteps[4] = {10, 1000, 1000, 1000};
+const char* const unindexChecks[4] = {
+    "hand_unindex(&preflop_indexer,0,index,hand)", "hand_unindex(&flop_indexer,1,index,hand)",
+    "hand_unindex(&turn_indexer,1,index,hand)", "hand_unindex(&river_indexer,1,index,hand)"};
+
+bool validPlayersRound(int players, int round) {
+  return players >= 2 && players <= 3 && round >= 0 && round <= 3;
+}
+
+// The extremes start where the tables were always scanned from: the largest
+// finite double for the minimum, the smallest positive normal one for the
+// maximum.
+void extremes(const double* table, uint64_t n, double& lo, double& hi) {
+  lo = DBL_MAX;
+  hi = DBL_MIN;
+  for (uint64_t i = 0; i < n; ++i) {
+    if (table[i] > hi) hi = table[i];
+    if (table[i] < lo) lo = table[i];
+  }
+}
+
+// round(scale * (x - lo) / (hi - lo)), half away from zero. A table whose
+// entries are all equal (hi == lo) would divide zero by zero; it maps to 0.
+long scaled(double x, double lo, double hi, double scale) {
+  if (!(hi > lo)) return 0;
+  return std::lround((x - lo) / (hi - lo) * scale);
+}
+
+[[noreturn]] void fatal(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: %s\n", message.c_str());
+  std::exit(1);
+}
+
+}  // namespace
+
+EquityTables::EquityTables() {
+  std::cout << "Creating indexers... " << std::flush;
+  if (!hand_indexer_init(1, preflop_structure, &preflop_indexer))
+    __assert_fail("hand_indexer_init(1, preflop_structure, &preflop_indexer)", __FILE__,
+                  __LINE__, __func__);
+  if (!hand_indexer_init(2, flop_structure, &flop_indexer))
+    __assert_fail("hand_indexer_init(2, flop_structure, &flop_indexer)", __FILE__, __LINE__,
+                  __func__);
+  if (!hand_indexer_init(2, turn_structure, &turn_indexer))
+    __assert_fail("hand_indexer_init(2, turn_structure, &turn_indexer)", __FILE__, __LINE__,
+                  __func__);
+  if (!hand_indexer_init(2, river_structure, &river_indexer))
+    __assert_fail("hand_indexer_init(2, river_structure, &river_indexer)", __FILE__,
+                  __LINE__, __func__);
+  std::cout << "done!" << std::endl;
+  for (auto& row : equityTable)
+    for (double*& t : row) t = nullptr;
+  for (auto& row : clusterTable)
+    for (uint8_t*& t : row) t = nullptr;
+  for (auto& players : holdemTable)
+    for (auto& round : players)
+      for (uint8_t*& t : round) t = nullptr;
+  for (auto& players : utilityTable)
+    for (auto& round : players)
+      for (double*& t : round) t = nullptr;
+  for (int p = 0; p < 4; ++p)
+    for (int r = 0; r < 4; ++r) minEquity[p][r] = maxEquity[p][r] = 0.0;
+}
+
+// Everything the object holds is released here, the bucket, utility and
+// cluster tables as well as the equity tables.
+EquityTables::~EquityTables() {
+  free();
+  freeCluster();
+  freeHoldemTables();
+  freeUtility();
+  hand_indexer_free(&preflop_indexer);
+  hand_indexer_free(&flop_indexer);
+  hand_indexer_free(&turn_indexer);
+  hand_indexer_free(&river_indexer);
+}
+
+const hand_indexer_s* EquityTables::getIndexer(int round) const {
+  switch (round) {
+    case 0: return &preflop_indexer;
+    case 1: return &flop_indexer;
+    case 2: return &turn_indexer;
+    case 3: return &river_indexer;
+    default: return nullptr;
+  }
+}
+
+uint64_t EquityTables::getRoundSize(int round) const {
+  const hand_indexer_s* indexer = getIndexer(round);
+  return indexer ? hand_indexer_size(indexer, indexRound(round)) : 0;
+}
+
+std::string EquityTables::equityFileName(int players, int round) {
+  return std::string("lookup/") + fileRoundNames[round] + "_" + std::to_string(players) + "p";
+}
+
+std::string EquityTables::clusterFileName(int players, int round) {
+  return equityFileName(players, round) + "_c";
+}
+
+std::string EquityTables::holdemFileName(int players, int round, int position) {
+  return std::string("lookup/holdem_") + fileRoundNames[round] + "_" +
+         std::to_string(players) + "p_" + std::to_string(position);
+}
+
+std::string EquityTables::utilityFileName(int round, int position) {
+  return std::string("lookup/utility_") + fileRoundNames[round] + "_2p_" +
+         std::to_string(position);
+}
+
+void EquityTables::printRoundSizes() const {
+  std::cout << "pre-flop size: " << getRoundSize(0) << "\n"
+            << "flop size: " << getRoundSize(1) << "\n"
+            << "turn size: " << getRoundSize(2) << "\n"
+            << "river size: " << getRoundSize(3) << std::endl;
+}
+
+// ---------------------------------------------------------------------------
+// Equity tables
+
+double* EquityTables::getEquityTable(int players, int round) const {
+  return validPlayersRound(players, round) ? equityTable[players - 2][round] : nullptr;
+}
+
+void EquityTables::setEquityTable(int players, int round, double* table) {
+  if (!validPlayersRound(players, round)) return;
+  double*& slot = equityTable[players - 2][round];
+  if (slot != table) delete[] slot;
+  slot = table;
+}
+
+void EquityTables::free() {
+  for (auto& row : equityTable)
+    for (double*& t : row) {
+      delete[] t;
+      t = nullptr;
+    }
+}
+
+void EquityTables::updateExtremes() {
+  for (int players = 2; players <= 3; ++players)
+    for (int round = 0; round < 4; ++round)
+      if (equityTable[players - 2][round])
+        extremes(equityTable[players - 2][round], getRoundSize(round), minEquity[players][round],
+               maxEquity[players][round]);
+}
+
+std::unique_ptr<StateTable> EquityTables::loadStateTable() {
+  if (!table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) {
+    std::cout << "Generating the evaluator state table lookup/tpt..." << std::endl;
+    if (!writeTptFiles("lookup")) std::exit(1);
+  }
+  return std::make_unique<StateTable>("lookup/tpt");
+}
+
+void EquityTables::load() {
+  printRoundSizes();
+  free();
+
+  // Every file is checked once, so a damaged one is reported once.
+  int status[2][4] = {};  // 0 unchecked, 1 valid, -1 missing or damaged
+  auto valid = [&](int players, int round) {
+    int& s = status[players - 2][round];
+    if (!s)
+      s = table_file_ok(equityFileName(players, round), getRoundSize(round) * sizeof(double))
+              ? 1
+              : -1;
+    return s > 0;
+  };
+  bool all = true;
+  for (int players = 2; players <= 3 && all; ++players)
+    for (int round = 0; round < 4 && all; ++round) all = valid(players, round);
+
+  auto loadRound = [&](int round) {
+    for (int players = 2; players <= 3; ++players)
+      equityTable[players - 2][round] =
+          loadDoubleTable(equityFileName(players, round).c_str(), getRoundSize(round));
+  };
+
+  if (all) {
+    for (int round = 0; round < 4; ++round) loadRound(round);
+    std::cout << "Equity tables loaded from file!\n"
+              << "Calculating max and min equities" << std::endl;
+    updateExtremes();
+    return;
+  }
+
+  std::cout << "Generating equity lookup tables..." << std::endl;
+  std::cout << "Loading twoplustwo table... " << std::flush;
+  const std::unique_ptr<StateTable> stateTable = loadStateTable();
+  std::cout << "done!" << std::endl;
+  for (int round = 0; round < 4; ++round) {
+    if (valid(2, round) && valid(3, round))
+      loadRound(round);
+    else
+      generateRound(round, stateTable->data());
+  }
+  updateExtremes();
+}
+
+void EquityTables::generateRound(int round, const int* stateTable) {
+  assert(round >= 0 && round <= 3);
+  const uint64_t n = getRoundSize(round);
+  std::cout << "Indexing " << roundNames[round] << " hands..." << std::endl;
+  double* table2p = new double[n];
+  double* table3p = new double[n];
+
+  const unsigned threads = equityThreads(threads_);
+  const auto start = std::chrono::steady_clock::now();
+  bool rateShown = false;
+  // One line with the speed once a hundredth of the round is done.
+  auto progress = [&](uint64_t index) {
+    std::cout << static_cast<double>(index) / n * 100 << "% done" << std::endl;
+    if (rateShown || index == 0 || index * 100 < n) return;
+    rateShown = true;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double rate = seconds > 0 ? index / seconds : 0;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%s: %.0f classes per second with %u threads, about %.0f seconds left",
+                  roundNames[round], rate, threads, rate > 0 ? (n - index) / rate : 0.0);
+    std::cout << line << std::endl;
+  };
+  const uint64_t seed = (static_cast<uint64_t>(global_urng()()) << 31) ^ global_urng()();
+  const EquityRound desc{getIndexer(round), indexRound(round), knownCards[round],
+                         unindexChecks[round]};
+  generateEquities(stateTable, desc, 0, n, table2p, table3p, threads, seed,
+                   progressSteps[round], progress);
+
+  std::cout << "100% done!\n"
+            << "Saving tables to files..." << std::endl;
+  saveDoubleTable(equityFileName(2, round).c_str(), table2p, n);
+  saveDoubleTable(equityFileName(3, round).c_str(), table3p, n);
+  std::cout << "done!" << std::endl;
+  setEquityTable(2, round, table2p);
+  setEquityTable(3, round, table3p);
+}
+
+// ---------------------------------------------------------------------------
+// Hold'em bucket tables
+
+uint8_t* EquityTables::getHoldemTable(int players, int round, int position) const {
+  if (!validPlayersRound(players, round) || position < 0 || position >= players) return nullptr;
+  return holdemTable[players][round][position];
+}
+
+void EquityTables::loadHoldemTables() {
+  for (int players = 2; players <= 3; ++players) {
+    for (int round = 0; round < 4; ++round) {
+      const uint64_t n = getRoundSize(round);
+      for (int position = 0; position < players; ++position) {
+        const std::string name = holdemFileName(players, round, position);
+        uint8_t*& slot = holdemTable[players][round][position];
+        delete[] slot;
+        slot = nullptr;
+        if (table_file_ok(name, n)) {
+          std::cout << "Loading table " << name << "!" << std::endl;
+          slot = loadByteTable(name.c_str(), n);
+          continue;
+        }
+        std::cout << "File " << name << " is missing!\n"
+                  << "Computing hsut for " << players << " players and round " << round
+                  << std::endl;
+        // The two-player utility table serves three players as well.
+        const double* u = utilityTable[2][round][position == 0 ? 0 : 1];
+        const double* e = getEquityTable(players, round);
+        if (!u)
+          fatal(name + " needs the two-player utility tables of the " + roundNames[round] +
+                ", which are not loaded");
+        if (!e) fatal(name + " needs the equity tables, which are not loaded");
+        double uLo, uHi, eLo, eHi;
+        extremes(u, n, uLo, uHi);
+        extremes(e, n, eLo, eHi);
+        slot = new uint8_t[n];
+        for (uint64_t k = 0; k < n; ++k)
+          slot[k] = static_cast<uint8_t>(scaled(u[k], uLo, uHi, 1.0) * 5 +
+                                         scaled(e[k], eLo, eHi, 4.0));
+        saveByteTable(name.c_str(), slot, n);
+      }
+    }
+  }
+}
+
+void EquityTables::freeHoldemTables() {
+  for (auto& players : holdemTable)
+    for (auto& round : players)
+      for (uint8_t*& t : round) {
+        delete[] t;
+        t = nullptr;
+      }
+}
+
+int EquityTables::holdemTableIndex(int players, int round, int position,
+                                   const uint8_t* cards) const {
+  const uint8_t* table = getHoldemTable(players, round, position);
+  assert(table);
+  return table[hand_index_last(getIndexer(round), cards)];
+}
+
+// ---------------------------------------------------------------------------
+// Utility tables
+
+double* EquityTables::getUtilityTable(int round, int position) const {
+  if (round < 0 || round > 3 || position < 0 || position > 1) return nullptr;
+  return utilityTable[2][round][position];
+}
+
+void EquityTables::setUtilityTable(int round, int position, double* table) {
+  if (round < 0 || round > 3 || position < 0 || position > 1) return;
+  double*& slot = utilityTable[2][round][position];
+  if (slot != table) delete[] slot;
+  slot = table;
+}
+
+void EquityTables::freeUtility() {
+  for (auto& players : utilityTable)
+    for (auto& round : players)
+      for (double*& t : round) {
+        delete[] t;
+        t = nullptr;
+      }
+}
+
+// ---------------------------------------------------------------------------
+// Cluster tables
+
+uint8_t* doCluster(unsigned long size, double* equity, std::string fileName) {
+  double lo, hi;
+  extremes(equity, size, lo, hi);
+  uint8_t* clusters = new uint8_t[size];
+  for (unsigned long i = 0; i < size; ++i)
+    clusters[i] = static_cast<uint8_t>(scaled(equity[i], lo, hi, 100.0));
+  saveByteTable(fileName.c_str(), clusters, size);
+  return clusters;
+}
+
+void EquityTables::loadCluster() {
+  printRoundSizes();
+  std::cout << "loading clusters..." << std::endl;
+  bool all = true;
+  for (int players = 2; players <= 3 && all; ++players)
+    for (int round = 0; round < 4 && all; ++round)
+      all = table_file_ok(clusterFileName(players, round), getRoundSize(round));
+  freeCluster();
+  if (all) {
+    for (int round = 0; round < 4; ++round)
+      for (int players = 2; players <= 3; ++players)
+        clusterTable[players - 2][round] =
+            loadByteTable(clusterFileName(players, round).c_str(), getRoundSize(round));
+    std::cout << "Cluster tables loaded from file!" << std::endl;
+    return;
+  }
+  for (int round = 0; round < 4; ++round)
+    for (int players = 2; players <= 3; ++players) {
+      std::cout << "generating " << roundNames[round] << " clusters " << players << "p"
+                << std::endl;
+      double* equity = getEquityTable(players, round);
+      if (!equity) fatal("the cluster tables need the equity tables, which are not loaded");
+      clusterTable[players - 2][round] =
+          doCluster(getRoundSize(round), equity, clusterFileName(players, round));
+    }
+}
+
+void EquityTables::freeCluster() {
+  for (auto& row : clusterTable)
+    for (uint8_t*& t : row) {
+      delete[] t;
+      t = nullptr;
+    }
+}
+
+uint8_t* EquityTables::getClusterTable(int players, int round) const {
+  return validPlayersRound(players, round) ? clusterTable[players - 2][round] : nullptr;
+}
+
+void EquityTables::setClusterTable(int players, int round, uint8_t* table) {
+  if (!validPlayersRound(players, round)) return;
+  uint8_t*& slot = clusterTable[players - 2][round];
+  if (slot != table) delete[] slot;
+  slot = table;
+}
+
+int EquityTables::getCluster(const uint8_t* cards, int players, int round) const {
+  const uint8_t* table = getClusterTable(players, round);
+  assert(table);
+  return table[hand_index_last(getIndexer(round), cards)];
+}
+
+int EquityTables::getCluster(uint8_t classIndex, int players, int round) const {
+  const uint8_t* table = getClusterTable(players, round);
+  assert(table);
+  return table[classIndex];
+}
+
+double EquityTables::clusterToEquity(uint8_t cluster, int players, int round) const {
+  return cluster / 100.0 * (maxEquity[players][round] - minEquity[players][round]) +
+         minEquity[players][round];
+}
+
+int EquityTables::equityToCluster(double equity, int players, int round) const {
+  const double c = std::round((equity - minEquity[players][round]) /
+                              (maxEquity[players][round] - minEquity[players][round]) * 100.0);
+  // Not clamped to 0 .. 100; only kept within int (NaN, from extremes that
+  // were never computed, gives 0).
+  if (!(c == c)) return 0;
+  if (c >= static_cast<double>(INT_MAX)) return INT_MAX;
+  if (c <= static_cast<double>(INT_MIN)) return INT_MIN;
+  return static_cast<int>(c);
+}
+
+uint64_t EquityTables::findClusterIndex(uint8_t cluster, int players, int round) const {
+  const uint8_t* table = getClusterTable(players, round);
+  assert(table);
+  const uint64_t n = getRoundSize(round);
+  for (uint64_t i = 0; i < n; ++i)
+    if (table[i] == cluster) return i;
+  return n;
+}
+
+// The hand of the last matching class is the one a scan over all classes
+// would leave behind; scanning from the end unindexes just that one.
+bool EquityTables::findClusterIndexHand(uint8_t cluster, int players, int round,
+                                        uint8_t* cards) const {
+  const uint8_t* table = getClusterTable(players, round);
+  assert(table);
+  for (uint64_t i = getRoundSize(round); i-- > 0;)
+    if (table[i] == cluster) return hand_unindex(getIndexer(round), indexRound(round), i, cards);
+  return false;
+}

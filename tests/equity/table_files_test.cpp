@@ -1,0 +1,190 @@
+// Loading, regenerating and clustering the full-size tables. The flop, turn
+// and river files are sparse files of the right size (all zero, no disk
+// blocks), so only the pre-flop round is ever generated here; still every
+// load reads all 2.2 GB of equity tables, hence the "heavy" label.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <fcntl.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "EquityTables.h"
+#include "lookup_dir.h"
+
+namespace {
+
+void sparseFile(const std::string& path, size_t bytes) {
+  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << path;
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(bytes)), 0);
+  close(fd);
+}
+
+// A sparse file that was never written over still has no blocks.
+bool untouched(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_blocks == 0;
+}
+
+std::string capture(const std::function<void()>& run) {
+  ::testing::internal::CaptureStdout();
+  run();
+  return ::testing::internal::GetCapturedStdout();
+}
+
+bool has(const std::string& text, const std::string& line) {
+  return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+const char* const kSizes =
+    "pre-flop size: 169\nflop size: 1286792\nturn size: 13960050\nriver size: 123156254\n";
+
+TEST(TableFiles, EquityFilesRegenerateExactlyWhatIsMissingOrShortThenCluster) {
+  REQUIRE_STATE_TABLE(T);
+  LookupDir dir(true);
+  EquityTables tables;
+  for (int round = 1; round < 4; ++round)
+    for (int players = 2; players <= 3; ++players)
+      sparseFile(EquityTables::equityFileName(players, round),
+                 tables.getRoundSize(round) * sizeof(double));
+  global_urng().seed(7);
+
+  std::string out = capture([&] { tables.load(); });
+  EXPECT_EQ(out.rfind(kSizes, 0), 0u) << out.substr(0, 200);
+  EXPECT_TRUE(has(out, "Generating equity lookup tables..."));
+  EXPECT_TRUE(has(out, "Loading twoplustwo table... done!"));
+  EXPECT_TRUE(has(out, "Indexing pre-flop hands..."));
+  EXPECT_FALSE(has(out, "Indexing flop hands..."));
+  for (int players = 2; players <= 3; ++players) {
+    EXPECT_EQ(fileSize(EquityTables::equityFileName(players, 0)), 1352);
+    for (int round = 1; round < 4; ++round)
+      EXPECT_TRUE(untouched(EquityTables::equityFileName(players, round)));
+  }
+  // Extremes after generating are those a load computes.
+  const std::vector<double> pre2(tables.getEquityTable(2, 0), tables.getEquityTable(2, 0) + 169);
+  EXPECT_EQ(tables.getMaxEquity(2, 0), *std::max_element(pre2.begin(), pre2.end()));
+  EXPECT_EQ(tables.getMinEquity(2, 0), *std::min_element(pre2.begin(), pre2.end()));
+  EXPECT_EQ(tables.getMinEquity(3, 2), 0.0);
+  EXPECT_EQ(tables.getMaxEquity(3, 2), DBL_MIN);
+
+  out = capture([&] { tables.load(); });
+  EXPECT_EQ(out, std::string(kSizes) +
+                     "Equity tables loaded from file!\nCalculating max and min equities\n");
+  EXPECT_TRUE(std::equal(pre2.begin(), pre2.end(), tables.getEquityTable(2, 0)));
+
+  // One byte short: reported, then the round is generated again.
+  ASSERT_EQ(truncate("lookup/preflop_3p", 1351), 0);
+  out = capture([&] { tables.load(); });
+  EXPECT_TRUE(has(out, "Warning: lookup/preflop_3p has 1351 bytes, expected 1352; it is "
+                       "generated again"));
+  EXPECT_TRUE(has(out, "Indexing pre-flop hands..."));
+  EXPECT_EQ(fileSize("lookup/preflop_3p"), 1352);
+
+  // One file missing: only the pre-flop round is generated again.
+  ASSERT_EQ(unlink("lookup/preflop_2p"), 0);
+  out = capture([&] { tables.load(); });
+  EXPECT_TRUE(has(out, "Indexing pre-flop hands..."));
+  EXPECT_FALSE(has(out, "Indexing turn hands..."));
+  EXPECT_EQ(fileSize("lookup/preflop_2p"), 1352);
+  for (int round = 1; round < 4; ++round)
+    EXPECT_TRUE(untouched(EquityTables::equityFileName(2, round)));
+
+  // Clusters: rebuilt from the equity tables, then loaded.
+  out = capture([&] { tables.loadCluster(); });
+  EXPECT_EQ(out, std::string(kSizes) +
+                     "loading clusters...\n"
+                     "generating pre-flop clusters 2p\ngenerating pre-flop clusters 3p\n"
+                     "generating flop clusters 2p\ngenerating flop clusters 3p\n"
+                     "generating turn clusters 2p\ngenerating turn clusters 3p\n"
+                     "generating river clusters 2p\ngenerating river clusters 3p\n");
+  for (int round = 0; round < 4; ++round)
+    for (int players = 2; players <= 3; ++players)
+      EXPECT_EQ(fileSize(EquityTables::clusterFileName(players, round)),
+                static_cast<long long>(tables.getRoundSize(round)));
+  const uint8_t aces[2] = {51, 50};
+  const uint64_t acesClass = hand_index_last(tables.getIndexer(0), aces);
+  const double* equity = tables.getEquityTable(3, 0);
+  const uint8_t* clusters = tables.getClusterTable(3, 0);
+  const long weakest = std::min_element(equity, equity + 169) - equity;
+  EXPECT_EQ(clusters[acesClass], 100);
+  EXPECT_EQ(tables.getCluster(aces, 3, 0), 100);
+  EXPECT_EQ(clusters[weakest], 0);
+  for (int i = 0; i < 169; ++i)
+    for (int j = 0; j < 169; ++j)
+      if (equity[i] == equity[j]) {
+        ASSERT_EQ(clusters[i], clusters[j]);
+      }
+  EXPECT_EQ(tables.findClusterIndex(100, 3, 0), acesClass);
+  EXPECT_EQ(tables.getClusterTable(2, 3)[123156253], 0);  // all-zero river table
+  const std::vector<uint8_t> before(clusters, clusters + 169);
+
+  out = capture([&] { tables.loadCluster(); });
+  EXPECT_EQ(out, std::string(kSizes) + "loading clusters...\nCluster tables loaded from file!\n");
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), tables.getClusterTable(3, 0)));
+}
+
+TEST(TableFiles, BucketTablesAreComputedFromUtilityAndEquityAndSaved) {
+  LookupDir dir(false);
+  EquityTables tables;
+  for (int players = 2; players <= 3; ++players)
+    for (int round = 1; round < 4; ++round)
+      for (int position = 0; position < players; ++position)
+        sparseFile(EquityTables::holdemFileName(players, round, position),
+                   tables.getRoundSize(round));
+  // Utility of seat 0 and the equities rise with the class; seat 1's utility
+  // falls. Halfway values sit on the rounding boundaries.
+  double* u0 = new double[169];
+  double* u1 = new double[169];
+  double* e2 = new double[169];
+  double* e3 = new double[169];
+  for (int k = 0; k < 169; ++k) {
+    u0[k] = -2.0 + k;
+    u1[k] = 168.0 - k;
+    e2[k] = 0.3 + 0.5 * k / 168.0;
+    e3[k] = 0.1 + 0.6 * k / 168.0;
+  }
+  tables.setUtilityTable(0, 0, u0);
+  tables.setUtilityTable(0, 1, u1);
+  tables.setEquityTable(2, 0, e2);
+  tables.setEquityTable(3, 0, e3);
+
+  std::string out = capture([&] { tables.loadHoldemTables(); });
+  EXPECT_TRUE(has(out, "File lookup/holdem_preflop_2p_0 is missing!\n"
+                       "Computing hsut for 2 players and round 0"));
+  EXPECT_TRUE(has(out, "File lookup/holdem_preflop_3p_2 is missing!\n"
+                       "Computing hsut for 3 players and round 0"));
+  EXPECT_TRUE(has(out, "Loading table lookup/holdem_river_3p_2!"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5 * 2 + 15);
+
+  const uint8_t* seat0 = tables.getHoldemTable(2, 0, 0);
+  const uint8_t* seat1 = tables.getHoldemTable(3, 0, 1);
+  ASSERT_NE(seat0, nullptr);
+  EXPECT_EQ(seat0[0], 0);    // smallest utility and equity
+  EXPECT_EQ(seat0[168], 9);  // largest of both
+  EXPECT_EQ(seat1[0], 5);    // largest utility, smallest equity
+  EXPECT_EQ(seat1[168], 4);
+  for (int players = 2; players <= 3; ++players)
+    for (int position = 0; position < players; ++position)
+      for (int k = 0; k < 169; ++k) ASSERT_LE(tables.getHoldemTable(players, 0, position)[k], 9);
+  // Seat 2 of three players reads the two-player utility of seat 1.
+  EXPECT_TRUE(std::equal(seat1, seat1 + 169, tables.getHoldemTable(3, 0, 2)));
+  // Utility bucket: round((u - min) / (max - min)); equity bucket: round(4 x).
+  EXPECT_EQ(seat0[84], 5 * 1 + 2);
+  EXPECT_EQ(seat0[83], 5 * 0 + 2);
+
+  const uint8_t aces[2] = {51, 50};
+  const uint64_t acesClass = hand_index_last(tables.getIndexer(0), aces);
+  EXPECT_EQ(tables.holdemTableIndex(2, 0, 0, aces), seat0[acesClass]);
+  uint8_t* saved = loadByteTable("lookup/holdem_preflop_2p_0", 169);
+  EXPECT_TRUE(std::equal(saved, saved + 169, seat0));
+  delete[] saved;
+
+  out = capture([&] { tables.loadHoldemTables(); });
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 20);
+  EXPECT_TRUE(has(out, "Loading table lookup/holdem_preflop_2p_0!"));
+}
+
+}  // namespace
