@@ -4,6 +4,7 @@
 #ifndef TRIKUHN_TESTS_FIXED_POLICY_VALUE_H
 #define TRIKUHN_TESTS_FIXED_POLICY_VALUE_H
 
+#include <array>
 #include <functional>
 
 #include "acpc_game.h"
@@ -29,6 +30,15 @@ double valueInSeat(Acpc::GameDef const& game, KuhnStrategy const& strategy, Fixe
 // The same averaged over the three seats, as the dealer's rotation moves a
 // player through them.
 double valueOverSeats(Acpc::GameDef const& game, KuhnStrategy const& strategy, FixedPolicy policy);
+
+// One strategy per seat for a single hand.
+using Profile = std::array<KuhnStrategy, 3>;
+
+// Chips per hand of seat when every seat plays its strategy of profile.
+double profileValue(Acpc::GameDef const& game, Profile const& profile, int seat);
+
+// The most seat can earn against the other seats' strategies of profile.
+double bestResponseValue(Acpc::GameDef const& game, Profile const& profile, int seat);
 
 }  // namespace trikuhn_test
 
