@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -83,12 +84,19 @@ class Child {
   FILE* output_ = nullptr;
 };
 
-std::string tempDir() {
-  char pattern[] = "/tmp/dealer-test-XXXXXX";
-  const char* dir = mkdtemp(pattern);
-  EXPECT_NE(dir, nullptr);
-  return dir != nullptr ? dir : "/tmp";
-}
+// A fresh directory under /tmp, removed with everything in it at the end.
+struct TempDir {
+  TempDir() {
+    char pattern[] = "/tmp/dealer-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    EXPECT_NE(made, nullptr);
+    path = made != nullptr ? made : "/tmp";
+  }
+  ~TempDir() {
+    if (path != "/tmp") std::filesystem::remove_all(path);
+  }
+  std::string path;
+};
 
 std::vector<std::string> readLines(const std::string& path) {
   std::ifstream in(path);
@@ -105,9 +113,9 @@ struct MatchOutput {
 
 // Runs the dealer with three simplebots of the given policies and seeds.
 MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
-                     const std::vector<std::string>& policies) {
+                     const std::vector<std::string>& policies, const std::string& game = kKuhn) {
   const std::string logFile = dir + "/match.log";
-  std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", logFile, "test", kKuhn,
+  std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", logFile, "test", game,
                                    std::to_string(hands), std::to_string(seed)};
   for (size_t i = 0; i < policies.size(); ++i) args.push_back(policies[i] + std::to_string(i));
   Child dealer(args);
@@ -120,7 +128,7 @@ MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
     std::string port;
     ports >> port;
     bots.push_back(std::make_unique<Child>(std::vector<std::string>{
-        SIMPLEBOT_PATH, "--policy", policies[i], "--seed", std::to_string(seed + i), kKuhn,
+        SIMPLEBOT_PATH, "--policy", policies[i], "--seed", std::to_string(seed + i), game,
         "localhost", port}));
   }
   MatchOutput result;
@@ -132,7 +140,8 @@ MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
 }
 
 TEST(DealerPrograms, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
-  const std::string dir = tempDir();
+  const TempDir tmp;
+  const std::string& dir = tmp.path;
   const uint32_t hands = 300;
   const MatchOutput first = runMatch(dir, hands, 11, {"random", "random", "random"});
   ASSERT_EQ(first.dealerStatus, 0);
@@ -164,7 +173,8 @@ TEST(DealerPrograms, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
 }
 
 TEST(DealerPrograms, SimplebotPoliciesPlayAsNamed) {
-  const std::string dir = tempDir();
+  const TempDir tmp;
+  const std::string& dir = tmp.path;
   const MatchOutput out = runMatch(dir, 6, 3, {"raise", "fold", "call"});
   ASSERT_EQ(out.dealerStatus, 0);
   ASSERT_EQ(out.log.size(), 7u);
@@ -176,8 +186,52 @@ TEST(DealerPrograms, SimplebotPoliciesPlayAsNamed) {
   }
 }
 
+// Sums each log line's values and counts the players' errors in the table.
+void expectBalancedAndClean(const MatchOutput& out, size_t hands) {
+  ASSERT_EQ(out.log.size(), hands + 1);
+  for (size_t h = 0; h < hands; ++h) {
+    std::vector<std::string> fields;
+    std::stringstream in(out.log[h]);
+    for (std::string f; std::getline(in, f, ':');) fields.push_back(f);
+    ASSERT_GE(fields.size(), 3u) << out.log[h];
+    double sum = 0;
+    std::stringstream values(fields[fields.size() - 2]);
+    for (std::string v; std::getline(values, v, '|');) sum += std::stod(v);
+    EXPECT_EQ(sum, 0.0) << out.log[h];
+  }
+  std::istringstream rows(out.table);
+  std::string row;
+  std::getline(rows, row);  // the match line
+  std::getline(rows, row);  // the header
+  while (std::getline(rows, row)) {
+    std::istringstream fields(row);
+    std::string name, total, mean, halfWidth;
+    unsigned errors = 99, timeouts = 99;
+    fields >> name >> total >> mean >> halfWidth >> errors >> timeouts;
+    EXPECT_EQ(errors + timeouts, 0u) << out.table;
+  }
+}
+
+TEST(DealerPrograms, NoLimitGameWithSeveralRounds) {
+  // Heads-up no-limit with short stacks, a board card in the second round
+  // and the second seat acting first preflop, as in reverse-blinds games.
+  const TempDir tmp;
+  const std::string& dir = tmp.path;
+  const std::string game = dir + "/small.nolimit.2p.game";
+  std::ofstream(game) << "GAMEDEF\nnolimit\nnumPlayers = 2\nnumRounds = 2\nstack = 20 20\n"
+                         "blind = 2 1\nfirstPlayer = 2 1\nnumSuits = 2\nnumRanks = 6\n"
+                         "numHoleCards = 1\nnumBoardCards = 0 1\nEND GAMEDEF\n";
+  const MatchOutput random = runMatch(dir, 400, 21, {"random", "random"}, game);
+  ASSERT_EQ(random.dealerStatus, 0);
+  expectBalancedAndClean(random, 400);
+  const MatchOutput raise = runMatch(dir, 50, 22, {"raise", "call"}, game);
+  ASSERT_EQ(raise.dealerStatus, 0);
+  expectBalancedAndClean(raise, 50);
+}
+
 TEST(DealerPrograms, SilentThenDisconnectedPlayerDoesNotStopTheMatch) {
-  const std::string dir = tempDir();
+  const TempDir tmp;
+  const std::string& dir = tmp.path;
   const std::string logFile = dir + "/faults.log";
   const uint32_t hands = 20;
   Child dealer({DEALER_PATH, "--timeout-ms", "200", "--log", logFile, "faults", kKuhn,
@@ -221,7 +275,8 @@ TEST(DealerPrograms, SilentThenDisconnectedPlayerDoesNotStopTheMatch) {
 }
 
 TEST(DealerPrograms, DealerRejectsBadCommandLines) {
-  const std::string dir = tempDir();
+  const TempDir tmp;
+  const std::string& dir = tmp.path;
   const std::string log = dir + "/x.log";
   const std::vector<std::vector<std::string>> bad = {
       {DEALER_PATH, "--log", log, "m", kKuhn, "10", "1", "a", "b"},
