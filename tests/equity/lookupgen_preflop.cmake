@@ -1,0 +1,39 @@
+# Runs lookupgen twice for the pre-flop round in a fresh directory holding the
+# test state table: the first run makes the four pre-flop files, the second
+# finds them and makes nothing.
+#   cmake -DLOOKUPGEN=<tool> -DTPT=<state table> -DWORK=<scratch dir> -P lookupgen_preflop.cmake
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}/lookup")
+file(CREATE_LINK "${TPT}" "${WORK}/lookup/tpt" SYMBOLIC)
+
+execute_process(COMMAND "${LOOKUPGEN}" --rounds preflop --threads 2
+  WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE first)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "first run failed (${status}):\n${first}")
+endif()
+foreach(file preflop_2p:1352 preflop_3p:1352 preflop_2p_c:169 preflop_3p_c:169)
+  string(REPLACE ":" ";" parts "${file}")
+  list(GET parts 0 name)
+  list(GET parts 1 size)
+  file(SIZE "${WORK}/lookup/${name}" actual)
+  if(NOT actual EQUAL size)
+    message(FATAL_ERROR "lookup/${name} has ${actual} bytes, expected ${size}")
+  endif()
+endforeach()
+if(EXISTS "${WORK}/lookup/flop_2p")
+  message(FATAL_ERROR "a round that was not asked for was generated")
+endif()
+foreach(line "lookup/tpt is present" "Indexing pre-flop hands..." "generating pre-flop clusters 3p")
+  string(FIND "${first}" "${line}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "first run did not print '${line}':\n${first}")
+  endif()
+endforeach()
+
+execute_process(COMMAND "${LOOKUPGEN}" --rounds 0
+  WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE second)
+string(FIND "${second}" "Indexing" at)
+if(NOT status EQUAL 0 OR NOT at EQUAL -1)
+  message(FATAL_ERROR "second run generated again (${status}):\n${second}")
+endif()
+file(REMOVE_RECURSE "${WORK}")
