@@ -1,6 +1,7 @@
 #include "cfr.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -251,7 +252,9 @@ void CFR::train(uint64_t iterations) {
       std::swap(deck[j], deck[other]);
     }
     if (trees) {
-      trees->calc(trees->root(trees->dealIndex(deck.data())), reach, utility);
+      const int deal = trees->dealIndex(deck.data());
+      assert(deal >= 0);  // every deal of the training deck was resolved
+      trees->calc(trees->root(deal), reach, utility);
     } else {
       initState(game, 0, &state);
       setDealtCards(deck.data(), &state);
