@@ -1,6 +1,8 @@
 // The dealer's match logic driven in-process: scripted players on the other
-// end of socket pairs, each in its own thread.
+// end of loopback connections, each in its own thread.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,22 +40,60 @@ struct Reply {
   enum Kind { answer, silence, hangUp } kind = answer;
   std::string text;  // sent followed by "\r\n" when kind is answer
   int delayMs = 0;
+  std::string extraLine;  // sent unasked, extraDelayMs after the answer
+  int extraDelayMs = 0;
+  int pauseAfterMs = 0;  // before reading on
 };
 using Script = std::function<Reply(const std::string& line, const MatchState& ms, int turn)>;
 
-Reply act(const std::string& line, char letter) { return {Reply::answer, line + ":" + letter}; }
+Reply answerWith(std::string text, int delayMs = 0) {
+  Reply reply;
+  reply.text = std::move(text);
+  reply.delayMs = delayMs;
+  return reply;
+}
+Reply silence() {
+  Reply reply;
+  reply.kind = Reply::silence;
+  return reply;
+}
+Reply hangUp() {
+  Reply reply;
+  reply.kind = Reply::hangUp;
+  return reply;
+}
+
+Reply act(const std::string& line, char letter) { return answerWith(line + ":" + letter); }
 Script always(char letter) {
   return [letter](const std::string& line, const MatchState&, int) { return act(line, letter); };
 }
 
-// A player on one end of a socket pair. It records every line it receives
+// Two ends of a TCP connection over loopback: the dealer's and the player's.
+void loopbackPair(int fds[2]) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(addr);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+  fds[1] = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(fds[1], reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+  fds[0] = accept(listener, nullptr, nullptr);
+  close(listener);
+  const int on = 1;
+  for (int i = 0; i < 2; ++i) setsockopt(fds[i], IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+
+// A player on one end of a loopback connection. It records every line it receives
 // and, where it is to act, follows its script.
 class ScriptedPlayer {
  public:
   ScriptedPlayer(const Game* game, Script script, std::string versionLine = "VERSION:2.0.0")
       : game_(game), script_(std::move(script)) {
-    int fds[2];
-    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    int fds[2] = {-1, -1};
+    loopbackPair(fds);
     dealerEnd_ = fds[0];
     thread_ = std::thread([this, fd = fds[1], versionLine] { run(fd, versionLine); });
   }
@@ -62,12 +102,21 @@ class ScriptedPlayer {
   int dealerEnd() const { return dealerEnd_; }
   // Lines received, without their line ends; valid once the match is over.
   const std::vector<std::string>& received() {
-    thread_.join();
-    thread_ = std::thread([] {});
+    finish();
     return received_;
+  }
+  // Whether the connection ended with a plain end of stream (not a reset).
+  bool sawEndOfStream() {
+    finish();
+    return endOfStream_;
   }
 
  private:
+  void finish() {
+    thread_.join();
+    thread_ = std::thread([] {});
+  }
+
   void run(int fd, const std::string& versionLine) {
     ReadBuf* in = createReadBuf(fd);
     const std::string hello = versionLine + "\n";
@@ -75,7 +124,8 @@ class ScriptedPlayer {
     char buf[READBUF_LEN];
     int turn = 0;
     MatchState ms;
-    while (getLine(in, sizeof(buf), buf, -1) > 0) {
+    ssize_t n;
+    while ((n = getLine(in, sizeof(buf), buf, -1)) > 0) {
       std::string line(buf);
       while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
       received_.push_back(line);
@@ -88,7 +138,14 @@ class ScriptedPlayer {
         const std::string out = reply.text + "\r\n";
         send(fd, out.data(), out.size(), MSG_NOSIGNAL);
       }
+      if (!reply.extraLine.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(reply.extraDelayMs));
+        const std::string out = reply.extraLine + "\r\n";
+        send(fd, out.data(), out.size(), MSG_NOSIGNAL);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.pauseAfterMs));
     }
+    endOfStream_ = n == 0;
     destroyReadBuf(in);
   }
 
@@ -97,6 +154,7 @@ class ScriptedPlayer {
   int dealerEnd_ = -1;
   std::thread thread_;
   std::vector<std::string> received_;
+  bool endOfStream_ = false;
 };
 
 // "p0", "p1", ...: the names runMatch gives the players.
@@ -264,15 +322,15 @@ TEST(DealerMatch, FaultyAnswersBecomeCallsAndAreCounted) {
   const std::vector<std::pair<const char*, Script>> faults = {
       {"wrong echo",
        [](const std::string& line, const MatchState&, int) {
-         return Reply{Reply::answer, line.substr(0, line.size() - 1) + ":r"};
+         return answerWith(line.substr(0, line.size() - 1) + ":r");
        }},
       {"garbage",
        [](const std::string&, const MatchState&, int) {
-         return Reply{Reply::answer, "hello dealer"};
+         return answerWith("hello dealer");
        }},
       {"action with trailing text",
        [](const std::string& line, const MatchState&, int) {
-         return Reply{Reply::answer, line + ":r7"};
+         return answerWith(line + ":r7");
        }},
       // Folding with nothing owed is illegal.
       {"illegal fold", always('f')},
@@ -306,7 +364,7 @@ TEST(DealerMatch, DisconnectedPlayerFoldsOrChecksToTheEnd) {
   const GamePtr game = loadKuhn();
   // p0 plays hands 0 and 1, then hangs up.
   ScriptedPlayer quitter(game.get(), [](const std::string& line, const MatchState& ms, int) {
-    return ms.state.handId < 2 ? act(line, 'c') : Reply{Reply::hangUp, ""};
+    return ms.state.handId < 2 ? act(line, 'c') : hangUp();
   });
   ScriptedPlayer raiser(game.get(), always('r')), caller(game.get(), always('c'));
   const uint32_t hands = 12;
@@ -330,7 +388,7 @@ TEST(DealerMatch, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
   const uint32_t hands = 6;
   {
     ScriptedPlayer silent(game.get(), [](const std::string&, const MatchState&, int) {
-      return Reply{Reply::silence, ""};
+      return silence();
     });
     ScriptedPlayer b(game.get(), always('c')), c(game.get(), always('c'));
     const MatchRun run = runMatch(game.get(), {&silent, &b, &c}, hands, 7, timeout);
@@ -344,7 +402,7 @@ TEST(DealerMatch, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
     // Answers every question, but too late: each late answer comes in while
     // the dealer waits for the next one and must be dropped, not judged.
     ScriptedPlayer slow(game.get(), [](const std::string& line, const MatchState&, int) {
-      return Reply{Reply::answer, line + ":r", 150};
+      return answerWith(line + ":r", 150);
     });
     ScriptedPlayer b(game.get(), always('c')), c(game.get(), always('c'));
     const MatchRun run = runMatch(game.get(), {&slow, &b, &c}, hands, 7, timeout);
@@ -363,6 +421,34 @@ TEST(DealerMatch, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
   EXPECT_EQ(run.results[0].disconnectedAtHand, 0);
   // Hand 0: p0 (seat 0) checks for want of an answer, p1 raises, p2 calls, p0 folds.
   EXPECT_EQ(parseLogLine(run.log[0]).betting, "crcf");
+}
+
+TEST(DealerMatch, UnaskedInputAtTheEndStillEndsTheStreamCleanly) {
+  // p0 answers at once and then sends a line nobody asked for, which is still
+  // unread when the match ends: closing over it would reset the connection,
+  // which can drop the last states on their way to p0 and ends its stream
+  // with an error instead of a plain end.
+  const GamePtr game = loadKuhn();
+  ScriptedPlayer chatty(game.get(), [](const std::string& line, const MatchState&, int) {
+    Reply reply = act(line, 'c');
+    reply.extraLine = "good game";
+    reply.extraDelayMs = 10;
+    reply.pauseAfterMs = 250;  // so that the hand is over when it reads on
+    return reply;
+  });
+  ScriptedPlayer late(game.get(), [](const std::string& line, const MatchState&, int) {
+    Reply reply = act(line, 'c');
+    reply.delayMs = 100;  // lets the extra line arrive before the hand ends
+    return reply;
+  });
+  ScriptedPlayer c(game.get(), always('c'));
+  const MatchRun run = runMatch(game.get(), {&chatty, &late, &c}, 1);
+  ASSERT_EQ(run.log.size(), 2u);
+  EXPECT_EQ(parseLogLine(run.log[0]).betting, "ccc");
+  const std::vector<std::string>& seen = chatty.received();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), "MATCHSTATE:0:0:ccc:" + parseLogLine(run.log[0]).cards);
+  EXPECT_TRUE(chatty.sawEndOfStream());
 }
 
 TEST(DealerResult, MeanAndConfidenceHalfWidth) {

@@ -132,7 +132,14 @@ void Match::play(uint32_t hands, FILE* log) {
     fflush(log);
   }
   for (Connection& c : connections_) {
-    if (c.readBuf != nullptr) destroyReadBuf(c.readBuf);
+    if (c.readBuf == nullptr) continue;
+    // Closing a socket with unread input resets the connection, and the
+    // player could lose the last states; so read what is left (late answers)
+    // first, and the player sees a plain end of stream.
+    char scratch[kLineLen];
+    while (recv(c.readBuf->fd, scratch, sizeof(scratch), MSG_DONTWAIT) > 0) {
+    }
+    destroyReadBuf(c.readBuf);
     c.readBuf = nullptr;
   }
 }
