@@ -245,7 +245,7 @@ void EquityTables::generateRound(int round, const int* stateTable) {
     const double rate = seconds > 0 ? index / seconds : 0;
     char line[160];
     std::snprintf(line, sizeof line,
-                  "%s: %.0f classes per second with %u threads, about %.0f seconds left",
+                  "%s: %.0f classes per second with %u threads, about %.0f s left",
                   roundNames[round], rate, threads, rate > 0 ? (n - index) / rate : 0.0);
     std::cout << line << std::endl;
   };
