@@ -297,6 +297,18 @@ TEST(DealerPrograms, DealerRejectsBadCommandLines) {
     EXPECT_NE(output.rfind("ports ", 0), 0u) << output;  // fails before listening
     EXPECT_FALSE(output.empty());
   }
+  // A port that is taken: the dealer fails before it starts and leaves no log.
+  uint16_t busy = 0;
+  const int listener = getListenSocket(&busy);
+  ASSERT_GE(listener, 0);
+  fcntl(listener, F_SETFD, FD_CLOEXEC);
+  Child taken({DEALER_PATH, "--log", log, "--ports", "0," + std::to_string(busy) + ",0", "m",
+               kKuhn, "10", "1", "a", "b", "c"});
+  EXPECT_EQ(taken.readAll(), "");
+  EXPECT_NE(taken.wait(), 0);
+  EXPECT_FALSE(std::filesystem::exists(log));
+  close(listener);
+
   Child help({DEALER_PATH, "--help"});
   EXPECT_NE(help.readAll().find("MATCH_NAME"), std::string::npos);
   EXPECT_EQ(help.wait(), 0);

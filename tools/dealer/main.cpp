@@ -150,8 +150,15 @@ int main(int argc, char** argv) {
          " seats");
   }
 
+  // Opened first, so that a bad path fails before any player connects; a
+  // match that does not start leaves no log behind.
   FILE* log = fopen(options.logFile.c_str(), "w");
   if (log == nullptr) fail("could not open log file " + options.logFile);
+  const auto failWithoutLog = [&](const std::string& message) {
+    fclose(log);
+    remove(options.logFile.c_str());
+    fail(message);
+  };
 
   // Random ports come from random(); without a seed every dealer would try
   // the same ports in the same order.
@@ -160,7 +167,7 @@ int main(int argc, char** argv) {
   try {
     listeners = dealer::openListeners(ports);
   } catch (const std::runtime_error& e) {
-    fail(e.what());
+    failWithoutLog(e.what());
   }
   printf("ports");
   for (uint16_t port : ports) printf(" %u", static_cast<unsigned>(port));
@@ -173,7 +180,7 @@ int main(int argc, char** argv) {
   dealer::Match match(game.get(), options.names, options.seed, settings);
   for (unsigned player = 0; player < seats; ++player) {
     const int fd = dealer::acceptPlayer(listeners[player]);
-    if (fd < 0) fail("could not accept a player on port " + std::to_string(ports[player]));
+    if (fd < 0) failWithoutLog("could not accept a player on port " + std::to_string(ports[player]));
     if (match.connectPlayer(player, fd) && !options.quiet) {
       fprintf(stderr, "dealer: %s connected on port %u\n", options.names[player].c_str(),
               static_cast<unsigned>(ports[player]));
