@@ -8,23 +8,9 @@
 #include <vector>
 
 #include "game.h"
+#include "same_game.h"
 
 namespace {
-
-bool sameGame(const Game& a, const Game& b) {
-  if (a.bettingType != b.bettingType || a.numPlayers != b.numPlayers || a.numRounds != b.numRounds ||
-      a.numSuits != b.numSuits || a.numRanks != b.numRanks || a.numHoleCards != b.numHoleCards)
-    return false;
-  for (int p = 0; p < a.numPlayers; ++p)
-    if (a.stack[p] != b.stack[p] || a.blind[p] != b.blind[p]) return false;
-  for (int r = 0; r < a.numRounds; ++r) {
-    if (a.firstPlayer[r] != b.firstPlayer[r] || a.maxRaises[r] != b.maxRaises[r] ||
-        a.numBoardCards[r] != b.numBoardCards[r])
-      return false;
-    if (a.bettingType == limitBetting && a.raiseSize[r] != b.raiseSize[r]) return false;
-  }
-  return true;
-}
 
 void checkPrintRoundTrip(const Game* game) {
   char* text = nullptr;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "same_game.h"
 #include "test_games.h"
 
 namespace {
@@ -203,20 +204,6 @@ TEST(GameDefinition, PrintsTheTextFormat) {
   EXPECT_EQ(printedGame(kuhn.get()),
             "GAMEDEF\nlimit\nnumPlayers = 3\nnumRounds = 1\nblind = 1 1 1\nraiseSize = 1\n"
             "maxRaises = 1\nnumSuits = 1\nnumRanks = 4\nnumHoleCards = 1\nnumBoardCards = 0\nEND GAMEDEF\n");
-}
-
-bool sameGame(const Game& a, const Game& b) {
-  if (a.bettingType != b.bettingType || a.numPlayers != b.numPlayers || a.numRounds != b.numRounds ||
-      a.numSuits != b.numSuits || a.numRanks != b.numRanks || a.numHoleCards != b.numHoleCards)
-    return false;
-  for (int p = 0; p < a.numPlayers; ++p)
-    if (a.stack[p] != b.stack[p] || a.blind[p] != b.blind[p]) return false;
-  for (int r = 0; r < a.numRounds; ++r)
-    if (a.firstPlayer[r] != b.firstPlayer[r] || a.maxRaises[r] != b.maxRaises[r] ||
-        a.numBoardCards[r] != b.numBoardCards[r] ||
-        (a.bettingType == limitBetting && a.raiseSize[r] != b.raiseSize[r]))
-      return false;
-  return true;
 }
 
 TEST(GameDefinition, PrintedGamesReadBackEqual) {
