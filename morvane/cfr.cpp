@@ -64,6 +64,13 @@ void CFR::getAbstractedAction(int index, const State*, Action* action) {
   action->size = 0;
 }
 
+void CFR::applyAbstractedAction(int index, const State* state, State* child) {
+  Action action;
+  getAbstractedAction(index, state, &action);
+  *child = *state;
+  doAction(game, &action, child);
+}
+
 void CFR::translate(int index, const State* state, Action* action) {
   getAbstractedAction(index, state, action);
 }
@@ -125,10 +132,8 @@ void CFR::calc(const State* state, const double* reach, uint8_t prevActor, doubl
   double actionUtility[NUM_ABSTRACT_ACTIONS];
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
     if (!node->isActionValid(a)) continue;
-    Action action;
-    getAbstractedAction(a, state, &action);
-    State child = *state;
-    doAction(game, &action, &child);
+    State child;
+    applyAbstractedAction(a, state, &child);
     double childReach[MAX_PLAYERS];
     double childUtility[MAX_PLAYERS];
     for (int p = 0; p < n; ++p) childReach[p] = reach[p];
@@ -284,10 +289,8 @@ void CFR::calcUtil(const State* state, double* utility) {
   for (int p = 0; p < n; ++p) utility[p] = 0.0;
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
     if (!node->isActionValid(a)) continue;
-    Action action;
-    getAbstractedAction(a, state, &action);
-    State child = *state;
-    doAction(game, &action, &child);
+    State child;
+    applyAbstractedAction(a, state, &child);
     double childUtility[MAX_PLAYERS];
     calcUtil(&child, childUtility);
     for (int p = 0; p < n; ++p) utility[p] += childUtility[p] * strategy[a];

@@ -48,6 +48,9 @@ class CFR {
   virtual std::string abstraction(const State* state);
   // Abstract action index 0/1/2 -> fold/call/raise of size 0; else invalid.
   virtual void getAbstractedAction(int index, const State* state, Action* action);
+  // `child` = `state` after the abstract action `index`, which must be valid
+  // at the node of `state`.
+  void applyAbstractedAction(int index, const State* state, State* child);
   // Win-probability estimate of a card bucket, used for pruning.
   virtual double winProb(int bucket);
   // The action the agents send for an abstract action index.

@@ -59,10 +59,8 @@ uint32_t DealTrees::resolve(CFR& cfr, const State* state, uint16_t depth) {
   n.info = cfr.findNode(state);
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
     if (!n.info->isActionValid(a)) continue;
-    Action action;
-    cfr.getAbstractedAction(a, state, &action);
-    State child = *state;
-    doAction(cfr.game, &action, &child);
+    State child;
+    cfr.applyAbstractedAction(a, state, &child);
     n.valid[n.numValid++] = static_cast<uint8_t>(a);
     n.child[a] = resolve(cfr, &child, static_cast<uint16_t>(depth + 1));
   }
