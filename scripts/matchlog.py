@@ -348,6 +348,8 @@ def plot_command(argv):
     parser.add_argument("logs", nargs="+", metavar="LOG")
     args = parser.parse_args(argv)
     output = args.output or os.path.splitext(args.logs[0])[0] + ".png"
+    if not os.path.isdir(os.path.dirname(os.path.abspath(output))):
+        raise LogError(f"{output}: its directory does not exist")
     plot(_read_logs(args.logs), output)
     print(f"plot: wrote {output}")
 
