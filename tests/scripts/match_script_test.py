@@ -298,6 +298,7 @@ class BadArguments(unittest.TestCase):
     def test_match_refuses_bad_arguments_before_playing(self):
         cases = {
             ("--hands", "ten"): "invalid number of hands",
+            ("--hands", "0", "--duplicate"): "at least one hand",
             ("--seed", "-1"): "invalid seed",
             ("--duplicate", "call", "call"): "3 seats but 2 players",
             ("--duplicate", "call", "call", "nobody"): "unknown player 'nobody'",
