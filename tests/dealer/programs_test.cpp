@@ -499,7 +499,7 @@ TEST(DealerPrograms, SignalEndsTheMatchWithTheScoreOfTheHandsPlayed) {
   }
 }
 
-TEST(DealerPrograms, NewOptionsRejectBadValues) {
+TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
   const TempDir tmp;
   const std::string log = tmp.path + "/x.log";
   const std::vector<std::vector<std::string>> bad = {
@@ -514,6 +514,12 @@ TEST(DealerPrograms, NewOptionsRejectBadValues) {
     const std::string output = dealer.readAll();
     EXPECT_NE(dealer.wait(), 0) << options[1];
     EXPECT_EQ(output.rfind("ERROR: ", 0), 0u) << output;
+  }
+  // simplebot reads its port with the players' parser: no wrapping, no tails.
+  for (const char* port : {"70000", "-1", "12abc"}) {
+    Child bot({SIMPLEBOT_PATH, kKuhn, "127.0.0.1", port}, true);
+    EXPECT_EQ(bot.readAll(), std::string("ERROR: invalid port ") + port + "\n");
+    EXPECT_EQ(bot.wait(), 1);
   }
   Child help({DEALER_PATH, "--help"});
   const std::string text = help.readAll();
