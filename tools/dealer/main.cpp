@@ -217,6 +217,9 @@ int main(int argc, char** argv) {
     fail(message);
   };
 
+  // From here on a stop request ends the match with a complete log.
+  catchStopSignals();
+
   // Random ports come from random(); without a seed every dealer would try
   // the same ports in the same order.
   srandom(static_cast<unsigned>(time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 16));
@@ -231,7 +234,6 @@ int main(int argc, char** argv) {
   printf("\n");
   fflush(stdout);
 
-  catchStopSignals();
   dealer::MatchSettings settings;
   settings.timeoutMicros = options.timeoutMicros;
   // A player sends its version line as soon as it has connected.
