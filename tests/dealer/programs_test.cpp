@@ -529,4 +529,27 @@ TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
   EXPECT_EQ(help.wait(), 0);
 }
 
+TEST(DealerPrograms, GamesThatCannotBePlayedFairlyAreRefusedBeforeListening) {
+  const TempDir tmp;
+  const std::string common =
+      "GAMEDEF\nnolimit\nnumPlayers = 2\nnumRounds = 1\nnumSuits = 4\nnumRanks = 13\n"
+      "numHoleCards = 1\nnumBoardCards = 0\n";
+  // Everybody all-in from the blinds: nobody could be asked to act. A
+  // negative stack or blind: chips from nowhere in the log.
+  const std::pair<std::string, std::string> games[] = {
+      {"stack = 10 10\nblind = 10 10\n", "no player can act"},
+      {"stack = 20 -20\nblind = 1 -2\n", "invalid stack for player 2: -20"},
+      {"stack = 20 20\nblind = 1 -2\n", "invalid blind for player 2: -2"},
+  };
+  for (const auto& [lines, message] : games) {
+    const std::string game = tmp.path + "/bad.game";
+    std::ofstream(game) << common << lines << "END GAMEDEF\n";
+    Child dealer({DEALER_PATH, "--log", tmp.path + "/bad.log", "m", game, "10", "1", "a", "b"}, true);
+    const std::string output = dealer.readAll();
+    EXPECT_NE(dealer.wait(), 0) << lines;
+    EXPECT_NE(output.find(message), std::string::npos) << output;
+    EXPECT_EQ(output.find("ports"), std::string::npos) << output;
+  }
+}
+
 }  // namespace
