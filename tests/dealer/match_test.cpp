@@ -429,7 +429,7 @@ TEST(DealerMatch, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
 TEST(DealerMatch, OnlyAConnectionThatSendsTheVersionLineGetsTheSeat) {
   const GamePtr game = loadKuhn();
   dealer::MatchSettings settings;
-  settings.versionTimeoutMicros = 30'000;
+  settings.versionTimeoutMicros = 200'000;  // the silent stray below waits it out once
   settings.notices = nullptr;
   dealer::Match match(game.get(), {"p0", "p1", "p2"}, 7, settings);
   const std::vector<std::string> strays = {"", "GET / HTTP/1.0\r\n", "VERSION:2.0.0"};
@@ -469,7 +469,9 @@ TEST(DealerMatch, PlayerOutOfTimeoutsIsDisconnected) {
   });
   ScriptedPlayer b(game.get(), always('c')), c(game.get(), always('c'));
   const uint32_t hands = 8;
-  const MatchRun run = runMatch(game.get(), {&silent, &b, &c}, hands, 7, 30'000, 2);
+  // The timeout is long enough for the others on a loaded machine; the
+  // silent player costs only two of them, not eight.
+  const MatchRun run = runMatch(game.get(), {&silent, &b, &c}, hands, 7, 150'000, 2);
   ASSERT_EQ(run.log.size(), hands + 1);
   // Asked once per hand: the second timeout, in hand 1, is the last.
   EXPECT_EQ(run.results[0].timeouts, 2u);
