@@ -412,7 +412,7 @@ TEST(DealerPrograms, StrayConnectionsDoNotTakeASeat) {
 TEST(DealerPrograms, SeatThatNeverConnectsIsPlayedAsFoldingAfterTheConnectTimeout) {
   const TempDir tmp;
   const std::string logFile = tmp.path + "/absent.log";
-  Child dealer({DEALER_PATH, "--quiet", "--connect-timeout-ms", "200", "--log", logFile, "m",
+  Child dealer({DEALER_PATH, "--quiet", "--connect-timeout-ms", "1000", "--log", logFile, "m",
                 kKuhn, "12", "1", "bot0", "absent", "bot2"});
   const std::vector<std::string> ports = readPorts(dealer);
   ASSERT_EQ(ports.size(), 3u);
