@@ -177,16 +177,31 @@ std::unique_ptr<Game, decltype(&free)> loadGame(const std::string& path) {
 // The signal that asked the match to stop, 0 while none has.
 volatile sig_atomic_t stopSignal = 0;
 
-void requestStop(int signal) { stopSignal = signal; }
+// A signal that comes just before a wait begins does not end that wait. So
+// once a stop is asked for, an alarm every second interrupts whatever wait
+// the match is in, until it has seen the request.
+void nudge(int) { alarm(1); }
+
+void requestStop(int signal) {
+  stopSignal = signal;
+  alarm(1);
+}
 
 // Without SA_RESTART, so that a wait for a player ends at the signal.
 void catchStopSignals() {
   struct sigaction action = {};
-  action.sa_handler = requestStop;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
+  action.sa_handler = nudge;
+  sigaction(SIGALRM, &action, nullptr);
+  action.sa_handler = requestStop;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+}
+
+void stopNudging() {
+  signal(SIGALRM, SIG_IGN);
+  alarm(0);
 }
 
 }  // namespace
@@ -280,6 +295,7 @@ int main(int argc, char** argv) {
   }
 
   const uint32_t played = match.play(options.hands, log);
+  stopNudging();
   if (ferror(log) || fclose(log) != 0) fail("could not write log file " + options.logFile);
 
   printf("match %s: %u hands of %s, seed %u\n", options.matchName.c_str(), played,
