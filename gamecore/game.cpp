@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "scan.h"
 
@@ -15,12 +16,26 @@ const char actionChars[] = "fcr";
 
 namespace {
 
-constexpr int LINE_LEN = 4096;
+// A definition is a few hundred bytes; this is ample room for comments.
+constexpr size_t MAX_DEFINITION_BYTES = 1 << 20;
 constexpr int32_t UNLIMITED_STACK = INT32_MAX;
 constexpr uint8_t NO_RAISE_CAP = 255;
 // Seats 0 to 3 start with unlimited stacks, so a game of up to four seats may
 // leave out the "stack" line.
 constexpr int DEFAULT_STACKS = 4;
+
+// Reads one line, its line feed included, into *line. Returns end when
+// nothing is left, overBound when the line would pass `room` bytes.
+enum class LineRead { line, end, overBound };
+LineRead readLine(FILE* file, size_t room, std::string* line) {
+  line->clear();
+  for (int c; (c = getc(file)) != EOF;) {
+    if (line->size() == room) return LineRead::overBound;
+    line->push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return line->empty() ? LineRead::end : LineRead::line;
+}
 
 // Reads up to maxItems numbers from the rest of a line into items. Before
 // each value any run of white space and '=' is skipped, so values may be
@@ -119,6 +134,18 @@ bool checkGame(Game* game, const ReadCounts& counts) {
     fprintf(stderr, "only read %u blinds, need %u\n", static_cast<unsigned>(counts.blinds), players);
     return false;
   }
+  // Negative amounts would take chips from nowhere: the hand's values would
+  // no longer sum to zero.
+  for (unsigned p = 0; p < players; ++p) {
+    if (game->stack[p] < 0) {
+      fprintf(stderr, "invalid stack for player %d: %d\n", static_cast<int>(p + 1), game->stack[p]);
+      return false;
+    }
+    if (game->blind[p] < 0) {
+      fprintf(stderr, "invalid blind for player %d: %d\n", static_cast<int>(p + 1), game->blind[p]);
+      return false;
+    }
+  }
   for (unsigned p = 0; p < players; ++p) {
     if (game->blind[p] > game->stack[p]) {
       fprintf(stderr, "blind for player %d is greater than stack size\n", static_cast<int>(p + 1));
@@ -128,6 +155,14 @@ bool checkGame(Game* game, const ReadCounts& counts) {
   if (game->bettingType == limitBetting && counts.raiseSizes < static_cast<int>(rounds)) {
     fprintf(stderr, "only read %u raise sizes, need %u\n", static_cast<unsigned>(counts.raiseSizes), rounds);
     return false;
+  }
+  if (game->bettingType == limitBetting) {
+    for (unsigned r = 0; r < rounds; ++r) {
+      if (game->raiseSize[r] < 0) {
+        fprintf(stderr, "invalid raise size on round %d: %d\n", static_cast<int>(r + 1), game->raiseSize[r]);
+        return false;
+      }
+    }
   }
   for (unsigned r = 0; r < rounds; ++r) {
     if (game->firstPlayer[r] == 0 || game->firstPlayer[r] > players) {
@@ -162,6 +197,14 @@ bool checkGame(Game* game, const ReadCounts& counts) {
     fprintf(stderr, "too many hole and board cards for specified deck\n");
     return false;
   }
+  // With every seat all-in from its blind, no seat could be asked to act,
+  // and a hand of this game could not even be written as a readable state.
+  bool someoneCanAct = false;
+  for (unsigned p = 0; p < players; ++p) someoneCanAct |= game->blind[p] < game->stack[p];
+  if (!someoneCanAct) {
+    fprintf(stderr, "no player can act: every player is all-in from the blinds\n");
+    return false;
+  }
   // A hand record has room for MAX_BOARD_CARDS board cards in all.
   if (boardCards > MAX_BOARD_CARDS) {
     fprintf(stderr, "too many board cards: %u in all rounds, at most %d\n", boardCards, MAX_BOARD_CARDS);
@@ -186,11 +229,27 @@ Game* readGame(FILE* file) {
   }
   ReadCounts counts;
 
-  // A line longer than the buffer is read in pieces, each taken as a line.
-  char line[LINE_LEN];
-  while (fgets(line, LINE_LEN, file) != nullptr) {
+  // Every line is read whole, however long, so that the tail of a long
+  // comment cannot pass for a definition line; a definition that runs on
+  // past the bound (an endless stream, say) is refused.
+  std::string line;
+  size_t total = 0;
+  bool tooLong = false;
+  for (;;) {
+    const LineRead read = readLine(file, MAX_DEFINITION_BYTES - total, &line);
+    if (read == LineRead::end) break;
+    if (read == LineRead::overBound) {
+      tooLong = true;
+      break;
+    }
+    total += line.size();
     if (line[0] == '\n' || line[0] == '#') continue;
-    if (!applyLine(line, game, &counts)) break;
+    if (!applyLine(line.c_str(), game, &counts)) break;
+  }
+  if (tooLong) {
+    fprintf(stderr, "game definition longer than %zu bytes\n", MAX_DEFINITION_BYTES);
+    free(game);
+    return nullptr;
   }
 
   if (!checkGame(game, counts)) {

@@ -83,7 +83,9 @@ constexpr uint8_t makeCard(int rank, int suit) {
 
 // Reads a game definition from the stream's current position up to
 // "end gamedef" or the end of the file. Returns a new Game (release it with
-// free), or null after printing one message to standard error.
+// free), or null after printing one message to standard error. Lines are
+// read whole, whatever their length; a definition of more than 1 MiB is
+// refused, so that an endless stream cannot hang the reader.
 Game* readGame(FILE* file);
 void printGame(FILE* file, const Game* game);
 

@@ -1,5 +1,6 @@
 #include "net.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/select.h>
@@ -11,6 +12,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+int parsePort(const char* text, uint16_t* port) {
+  if (text == nullptr || *text == '\0') return 0;
+  uint32_t value = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9') return 0;
+    value = value * 10 + static_cast<uint32_t>(*c - '0');
+    if (value > 65535) return 0;
+  }
+  if (value == 0) return 0;
+  *port = static_cast<uint16_t>(value);
+  return 1;
+}
 
 int connectTo(const char* hostname, uint16_t port) {
   const hostent* host = gethostbyname(hostname);
@@ -40,18 +54,16 @@ int connectTo(const char* hostname, uint16_t port) {
 
 namespace {
 
-int bindAny(int sock, uint16_t port) {
+int bindTo(int sock, in_addr address, uint16_t port) {
   sockaddr_in addr;
   memset(&addr, 0, sizeof(addr));
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  addr.sin_addr = address;
   addr.sin_port = htons(port);
   return bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
 }
 
-}  // namespace
-
-int getListenSocket(uint16_t* desiredPort) {
+int listenOn(in_addr address, uint16_t* desiredPort) {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
   if (sock < 0) return -1;
   const int on = 1;
@@ -60,7 +72,7 @@ int getListenSocket(uint16_t* desiredPort) {
     return -1;
   }
   if (*desiredPort != 0) {
-    if (bindAny(sock, *desiredPort) < 0) {
+    if (bindTo(sock, address, *desiredPort) < 0) {
       close(sock);
       return -1;
     }
@@ -68,7 +80,7 @@ int getListenSocket(uint16_t* desiredPort) {
     bool bound = false;
     for (int attempt = 0; attempt < 11 && !bound; ++attempt) {
       *desiredPort = static_cast<uint16_t>(random() % 64512 + 1024);
-      bound = bindAny(sock, *desiredPort) == 0;
+      bound = bindTo(sock, address, *desiredPort) == 0;
     }
     if (!bound) {
       close(sock);
@@ -80,6 +92,20 @@ int getListenSocket(uint16_t* desiredPort) {
     return -1;
   }
   return sock;
+}
+
+}  // namespace
+
+int getListenSocket(uint16_t* desiredPort) {
+  in_addr any;
+  any.s_addr = htonl(INADDR_ANY);
+  return listenOn(any, desiredPort);
+}
+
+int getListenSocketOn(const char* address, uint16_t* desiredPort) {
+  in_addr parsed;
+  if (address == nullptr || inet_pton(AF_INET, address, &parsed) != 1) return -1;
+  return listenOn(parsed, desiredPort);
 }
 
 ReadBuf* createReadBuf(int fd) {

@@ -18,10 +18,20 @@ struct ReadBuf {
   char buf[READBUF_LEN];
 };
 
+// Reads a port number given as text, as on a command line: decimal digits
+// only, 1 to 65535, nothing before or after them. Returns 1 and stores the
+// port, or 0 with the port unchanged, so that "70000", "-1" or "12abc" can
+// never be taken for some other port.
+int parsePort(const char* text, uint16_t* port);
+
 // Connected socket descriptor, or -1 after a message on standard error.
 int connectTo(const char* hostname, uint16_t port);
 // Listening socket, or -1. A port of 0 picks a random free one, written back.
 int getListenSocket(uint16_t* desiredPort);
+// The same, bound to one local IPv4 address (dotted text such as
+// "127.0.0.1"; "0.0.0.0" is every interface) instead of all of them.
+// Returns -1 also when the address is not one.
+int getListenSocketOn(const char* address, uint16_t* desiredPort);
 
 ReadBuf* createReadBuf(int fd);
 void destroyReadBuf(ReadBuf* readBuf);

@@ -101,11 +101,13 @@ bool PokerAgent::play() {
     if (written > 0) len += written;
     line[len++] = '\r';
     line[len++] = '\n';
-    if (std::fwrite(line, 1, len, toServer) != static_cast<size_t>(len)) {
+    // The stream buffers the answer, so a dealer that has gone shows up in
+    // the flush; either failure means the answer was not sent.
+    if (std::fwrite(line, 1, len, toServer) != static_cast<size_t>(len) ||
+        std::fflush(toServer) != 0) {
       std::fprintf(stderr, "ERROR: could not get send response to server\n");
       return false;
     }
-    std::fflush(toServer);
   }
   return true;
 }

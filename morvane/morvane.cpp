@@ -5,6 +5,7 @@
 // The game file name, compared as a whole, selects the agent. The agent
 // loads its strategy from strategies/ or trains and saves one, then plays
 // one dealer session until the dealer closes the connection.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include "KuhnAgent.h"
 #include "cfr.h"
+#include "net.h"
 #include "util.h"
 
 namespace {
@@ -42,6 +44,9 @@ const std::map<std::string, AgentFactory>& agentTable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A dealer that hangs up while an answer is on its way must not kill the
+  // player: the write fails instead, and the session reports it.
+  std::signal(SIGPIPE, SIG_IGN);
   randomize();
   for (int i = 0; i < argc; ++i) std::cout << argv[i] << "\n";
   std::cout.flush();
@@ -72,7 +77,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<PokerAgent> agent = row->second(gameFile);
 
   uint16_t port;
-  if (std::sscanf(argv[3], "%hu", &port) < 1) {
+  if (!parsePort(argv[3], &port)) {
     std::fprintf(stderr, "ERROR: invalid port %s\n", argv[3]);
     return 1;
   }

@@ -2,6 +2,7 @@
 
 #include <tclap/CmdLine.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 
 #include "acpc_game.h"
+#include "net.h"
 
 namespace Acpc {
 
@@ -23,17 +25,23 @@ Cli::Cli(std::string const& botName, std::string const& gameLabel, std::string c
       "l", "host",
       "The host on which an ACPC Dealer instance is running. Defaults to 'localhost\"", false,
       "localhost", "host name", cmd);
-  TCLAP::ValueArg<uint16_t> portArg(
+  // Read as text and checked whole: TCLAP's 16-bit conversion wraps -1 to
+  // 65535 and 70000 to 4464.
+  TCLAP::ValueArg<std::string> portArg(
       "p", "port",
-      "The port on which this agent should attempt to connect to an ACPC Dealer instance", true, 0,
+      "The port on which this agent should attempt to connect to an ACPC Dealer instance", true, "0",
       "port number", cmd);
   TCLAP::ValueArg<uint32_t> seedArg("r", "random-seed", "A random seed set randomly by default",
                                     false, randomRandomSeed(), "whole number", cmd);
 
   cmd.parse(argc, argv);
 
-  auto config =
-      std::make_unique<Configuration>(gameArg.getValue(), hostArg.getValue(), portArg.getValue());
+  uint16_t port;
+  if (!parsePort(portArg.getValue().c_str(), &port)) {
+    std::fprintf(stderr, "ERROR: invalid port %s\n", portArg.getValue().c_str());
+    std::exit(1);
+  }
+  auto config = std::make_unique<Configuration>(gameArg.getValue(), hostArg.getValue(), port);
   configuration = std::move(config);
   randomEngine.seed(seedArg.getValue());
 }
@@ -41,6 +49,9 @@ Cli::Cli(std::string const& botName, std::string const& gameLabel, std::string c
 void Cli::main(std::string const& botName, std::string const& gameLabel,
                std::string const& description, int argc, char const* const* argv,
                BotFactory const& makeBot) {
+  // A dealer that hangs up while an answer is on its way must not kill the
+  // player: the write fails instead, and the session reports it.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
     Cli cli(botName, gameLabel, description, argc, argv);
     // The bot borrows the Cli's configuration and engine, so it is declared

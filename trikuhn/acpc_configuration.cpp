@@ -99,9 +99,11 @@ void Configuration::for_every_match_state(ActCallback const& act,
     std::size_t const answerLength = static_cast<std::size_t>(len + 1 + printed);
     line[answerLength] = '\r';
     line[answerLength + 1] = '\n';
-    if (std::fwrite(line, 1, answerLength + 2, dealerConnection.toServer) != answerLength + 2)
+    // The stream buffers the answer, so a dealer that has gone shows up in
+    // the flush; either failure means the answer was not sent.
+    if (std::fwrite(line, 1, answerLength + 2, dealerConnection.toServer) != answerLength + 2 ||
+        std::fflush(dealerConnection.toServer) != 0)
       fail("ERROR: could not get send response to server\n");
-    std::fflush(dealerConnection.toServer);
   }
 }
 

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -198,9 +200,10 @@ struct MatchRun {
 };
 
 MatchRun runMatch(const Game* game, std::vector<ScriptedPlayer*> players, uint32_t hands,
-                  uint32_t seed = 7, int64_t timeoutMicros = 2'000'000) {
+                  uint32_t seed = 7, int64_t timeoutMicros = 2'000'000, uint32_t maxTimeouts = 0) {
   dealer::MatchSettings settings;
   settings.timeoutMicros = timeoutMicros;
+  settings.maxTimeouts = maxTimeouts;
   settings.notices = nullptr;
   std::vector<std::string> names;
   for (size_t i = 0; i < players.size(); ++i) names.push_back(playerName(i));
@@ -421,6 +424,127 @@ TEST(DealerMatch, PlayerWithoutTheVersionLineIsDroppedAtOnce) {
   EXPECT_EQ(run.results[0].disconnectedAtHand, 0);
   // Hand 0: p0 (seat 0) checks for want of an answer, p1 raises, p2 calls, p0 folds.
   EXPECT_EQ(parseLogLine(run.log[0]).betting, "crcf");
+}
+
+TEST(DealerMatch, OnlyAConnectionThatSendsTheVersionLineGetsTheSeat) {
+  const GamePtr game = loadKuhn();
+  dealer::MatchSettings settings;
+  settings.versionTimeoutMicros = 200'000;  // the silent stray below waits it out once
+  settings.notices = nullptr;
+  dealer::Match match(game.get(), {"p0", "p1", "p2"}, 7, settings);
+  const std::vector<std::string> strays = {"", "GET / HTTP/1.0\r\n", "VERSION:2.0.0"};
+  for (const std::string& sent : strays) {
+    int fds[2];
+    loopbackPair(fds);
+    if (sent.empty()) {
+      close(fds[1]);  // connects and hangs up
+      fds[1] = -1;
+    } else {
+      write(fds[1], sent.data(), sent.size());  // the last one never ends its line
+    }
+    EXPECT_FALSE(match.connectPlayer(0, fds[0])) << sent;
+    EXPECT_FALSE(match.isConnected(0));
+    if (fds[1] >= 0) close(fds[1]);
+  }
+  {
+    int fds[2];
+    loopbackPair(fds);  // connects and stays silent
+    EXPECT_FALSE(match.connectPlayer(0, fds[0]));
+    close(fds[1]);
+  }
+  // The seat is still free for the real player, who plays the whole match.
+  ScriptedPlayer a(game.get(), always('c')), b(game.get(), always('c')), c(game.get(), always('c'));
+  ScriptedPlayer* players[3] = {&a, &b, &c};
+  for (unsigned p = 0; p < 3; ++p) EXPECT_TRUE(match.connectPlayer(p, players[p]->dealerEnd()));
+  EXPECT_EQ(match.play(3, nullptr), 3u);
+  EXPECT_EQ(match.results()[0].disconnectedAtHand, -1);
+  EXPECT_EQ(match.results()[0].errors + match.results()[0].timeouts, 0u);
+  EXPECT_EQ(a.received().size(), 3u * 4u);  // four states of each hand of checks
+}
+
+TEST(DealerMatch, PlayerOutOfTimeoutsIsDisconnected) {
+  const GamePtr game = loadKuhn();
+  ScriptedPlayer silent(game.get(), [](const std::string&, const MatchState&, int) {
+    return silence();
+  });
+  ScriptedPlayer b(game.get(), always('c')), c(game.get(), always('c'));
+  const uint32_t hands = 8;
+  // The timeout is long enough for the others on a loaded machine; the
+  // silent player costs only two of them, not eight.
+  const MatchRun run = runMatch(game.get(), {&silent, &b, &c}, hands, 7, 150'000, 2);
+  ASSERT_EQ(run.log.size(), hands + 1);
+  // Asked once per hand: the second timeout, in hand 1, is the last.
+  EXPECT_EQ(run.results[0].timeouts, 2u);
+  EXPECT_EQ(run.results[0].disconnectedAtHand, 1);
+  for (uint32_t h = 0; h < hands; ++h) EXPECT_EQ(parseLogLine(run.log[h]).betting, "ccc");
+  EXPECT_EQ(run.results[1].disconnectedAtHand, -1);
+}
+
+// A log file on disk, read back as lines.
+struct LogFile {
+  LogFile() {
+    char pattern[] = "/tmp/dealer-log-XXXXXX";
+    const int fd = mkstemp(pattern);
+    path = pattern;
+    file = fdopen(fd, "w");
+  }
+  ~LogFile() {
+    if (file != nullptr) fclose(file);
+    remove(path.c_str());
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> all;
+    FILE* in = fopen(path.c_str(), "r");
+    char buf[4096];
+    while (in != nullptr && fgets(buf, sizeof(buf), in) != nullptr) all.push_back(buf);
+    if (in != nullptr) fclose(in);
+    return all;
+  }
+  std::string path;
+  FILE* file = nullptr;
+};
+
+TEST(DealerMatch, EachHandIsOnDiskWhenItEndsAndAStopKeepsTheHandsPlayed) {
+  const GamePtr game = loadKuhn();
+  LogFile log;
+  volatile sig_atomic_t stop = 0;
+  std::vector<std::string> seenAtHand4;
+  // p0 looks at the log file when it is asked in hand 4, then asks the
+  // match to stop; its answer comes in, but the hand is not finished.
+  ScriptedPlayer watcher(game.get(), [&](const std::string& line, const MatchState& ms, int) {
+    if (ms.state.handId == 4) {
+      seenAtHand4 = log.lines();
+      stop = 1;
+    }
+    return act(line, 'c');
+  });
+  ScriptedPlayer b(game.get(), always('r')), c(game.get(), always('c'));
+  dealer::MatchSettings settings;
+  settings.notices = nullptr;
+  settings.stop = &stop;
+  dealer::Match match(game.get(), {"p0", "p1", "p2"}, 7, settings);
+  ScriptedPlayer* players[3] = {&watcher, &b, &c};
+  for (unsigned p = 0; p < 3; ++p) ASSERT_TRUE(match.connectPlayer(p, players[p]->dealerEnd()));
+  EXPECT_EQ(match.play(10, log.file), 4u);
+  fclose(log.file);
+  log.file = nullptr;
+
+  ASSERT_EQ(seenAtHand4.size(), 4u);
+  for (const std::string& line : seenAtHand4) EXPECT_EQ(line.back(), '\n');
+  const std::vector<std::string> lines = log.lines();
+  ASSERT_EQ(lines.size(), 5u);
+  double totals[3] = {0, 0, 0};
+  for (uint32_t h = 0; h < 4; ++h) {
+    EXPECT_EQ(lines[h], seenAtHand4[h]);
+    std::string text = lines[h];
+    text.pop_back();
+    const LogLine parsed = parseLogLine(text);
+    for (unsigned p = 0; p < 3; ++p) totals[p] += parsed.values[(p + h) % 3];
+  }
+  char score[256];
+  snprintf(score, sizeof(score), "SCORE:%.17g|%.17g|%.17g:p0|p1|p2\n", totals[0], totals[1], totals[2]);
+  EXPECT_EQ(lines[4], score);
+  for (unsigned p = 0; p < 3; ++p) EXPECT_EQ(match.results()[p].hands, 4u);
 }
 
 TEST(DealerMatch, UnaskedInputAtTheEndStillEndsTheStreamCleanly) {

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "game.h"
 #include "net.h"
 
 extern char** environ;
@@ -67,6 +70,7 @@ class Child {
     for (std::string line = readLine(); !line.empty(); line = readLine()) all += line;
     return all;
   }
+  void signal(int sig) { kill(pid_, sig); }
   // Exit status, or -1 when the child had to be killed after the limit.
   int wait(int limitSeconds = 30) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
@@ -78,6 +82,7 @@ class Child {
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -312,6 +317,239 @@ TEST(DealerPrograms, DealerRejectsBadCommandLines) {
   Child help({DEALER_PATH, "--help"});
   EXPECT_NE(help.readAll().find("MATCH_NAME"), std::string::npos);
   EXPECT_EQ(help.wait(), 0);
+}
+
+std::vector<std::string> readPorts(Child& dealer) {
+  std::istringstream line(dealer.readLine());
+  std::string word;
+  line >> word;
+  EXPECT_EQ(word, "ports");
+  std::vector<std::string> ports;
+  for (std::string port; line >> port;) ports.push_back(port);
+  return ports;
+}
+
+std::unique_ptr<Child> startBot(const std::string& port, const std::string& policy = "call") {
+  return std::make_unique<Child>(
+      std::vector<std::string>{SIMPLEBOT_PATH, "--policy", policy, kKuhn, "localhost", port});
+}
+
+// The row of the result table that starts with the name.
+std::string tableRow(const std::string& table, const std::string& name) {
+  std::istringstream rows(table);
+  for (std::string row; std::getline(rows, row);) {
+    if (row.rfind(name + " ", 0) == 0) return row;
+  }
+  return "";
+}
+
+// The local address (as /proc/net/tcp writes it, hex in memory order) of
+// the socket listening on the port; empty when there is none.
+std::string listeningAddress(const std::string& port) {
+  char wanted[16];
+  snprintf(wanted, sizeof(wanted), ":%04X", static_cast<unsigned>(std::stoi(port)));
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // header
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() == 13 && local.substr(8) == wanted) return local.substr(0, 8);
+  }
+  return "";
+}
+
+TEST(DealerPrograms, ListensOnLoopbackUnlessBoundElsewhere) {
+  const TempDir tmp;
+  for (const auto& [bind, address] : {std::pair<std::string, std::string>{"", "0100007F"},
+                                      {"0.0.0.0", "00000000"}}) {
+    std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", tmp.path + "/bind.log"};
+    if (!bind.empty()) args.insert(args.end(), {"--bind", bind});
+    args.insert(args.end(), {"m", kKuhn, "3", "1", "a", "b", "c"});
+    Child dealer(args);
+    const std::vector<std::string> ports = readPorts(dealer);
+    ASSERT_EQ(ports.size(), 3u);
+    for (const std::string& port : ports) EXPECT_EQ(listeningAddress(port), address) << bind;
+    std::vector<std::unique_ptr<Child>> bots;
+    for (const std::string& port : ports) bots.push_back(startBot(port));
+    dealer.readAll();
+    EXPECT_EQ(dealer.wait(), 0);
+    for (auto& bot : bots) EXPECT_EQ(bot->wait(), 0);
+  }
+}
+
+TEST(DealerPrograms, StrayConnectionsDoNotTakeASeat) {
+  const TempDir tmp;
+  const std::string logFile = tmp.path + "/stray.log";
+  Child dealer({DEALER_PATH, "--timeout-ms", "300", "--log", logFile, "m", kKuhn, "10", "1",
+                "bot0", "bot1", "bot2"});
+  const std::vector<std::string> ports = readPorts(dealer);
+  ASSERT_EQ(ports.size(), 3u);
+  const uint16_t first = static_cast<uint16_t>(std::stoi(ports[0]));
+  // A connect-and-close, a probe in another protocol, and one that says
+  // nothing: each would have taken the seat and left the real player out.
+  int fd = connectTo("127.0.0.1", first);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  fd = connectTo("127.0.0.1", first);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, "GET / HTTP/1.0\r\n\r\n", 18), 18);
+  close(fd);
+  const int silent = connectTo("127.0.0.1", first);
+  ASSERT_GE(silent, 0);
+  fcntl(silent, F_SETFD, FD_CLOEXEC);
+  std::vector<std::unique_ptr<Child>> bots;
+  for (const std::string& port : ports) bots.push_back(startBot(port));
+  const std::string table = dealer.readAll();
+  EXPECT_EQ(dealer.wait(), 0);
+  close(silent);
+  for (auto& bot : bots) EXPECT_EQ(bot->wait(), 0);
+  EXPECT_EQ(readLines(logFile).size(), 11u);
+  EXPECT_EQ(table.find("disconnected"), std::string::npos) << table;
+}
+
+TEST(DealerPrograms, SeatThatNeverConnectsIsPlayedAsFoldingAfterTheConnectTimeout) {
+  const TempDir tmp;
+  const std::string logFile = tmp.path + "/absent.log";
+  Child dealer({DEALER_PATH, "--quiet", "--connect-timeout-ms", "1000", "--log", logFile, "m",
+                kKuhn, "12", "1", "bot0", "absent", "bot2"});
+  const std::vector<std::string> ports = readPorts(dealer);
+  ASSERT_EQ(ports.size(), 3u);
+  auto bot0 = startBot(ports[0], "raise");
+  auto bot2 = startBot(ports[2], "raise");
+  const std::string table = dealer.readAll();
+  EXPECT_EQ(dealer.wait(), 0);
+  EXPECT_EQ(bot0->wait(), 0);
+  EXPECT_EQ(bot2->wait(), 0);
+  EXPECT_EQ(readLines(logFile).size(), 13u);
+  EXPECT_NE(tableRow(table, "absent").find("(disconnected in hand 0)"), std::string::npos) << table;
+  EXPECT_EQ(tableRow(table, "bot0").find("disconnected"), std::string::npos) << table;
+}
+
+// A player that calls in the first `hands` hands and then, still connected,
+// never answers again; `asked` is set when it has been left waiting.
+void callThenFallSilent(int fd, const Game* game, uint32_t hands, std::atomic<bool>* asked) {
+  ReadBuf* in = createReadBuf(fd);
+  (void)!write(fd, "VERSION:2.0.0\r\n", 15);
+  char line[READBUF_LEN];
+  MatchState ms;
+  while (getLine(in, sizeof(line), line, -1) > 0) {
+    line[strcspn(line, "\r\n")] = '\0';
+    if (readMatchState(line, game, &ms) < 0) break;
+    if (ms.state.finished || currentPlayer(game, &ms.state) != ms.viewingPlayer) continue;
+    if (ms.state.handId >= hands) {
+      *asked = true;
+      continue;
+    }
+    const std::string answer = std::string(line) + ":c\r\n";
+    (void)!write(fd, answer.data(), answer.size());
+  }
+  destroyReadBuf(in);
+}
+
+TEST(DealerPrograms, SignalEndsTheMatchWithTheScoreOfTheHandsPlayed) {
+  const TempDir tmp;
+  FILE* gameFile = fopen(kKuhn.c_str(), "r");
+  ASSERT_NE(gameFile, nullptr);
+  std::unique_ptr<Game, decltype(&free)> game(readGame(gameFile), &free);
+  fclose(gameFile);
+  ASSERT_NE(game, nullptr);
+  for (const int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    const std::string logFile = tmp.path + "/stopped.log";
+    // No answer timeout: without the signal the dealer would wait for ever.
+    Child dealer({DEALER_PATH, "--quiet", "--timeout-ms", "0", "--log", logFile, "m", kKuhn,
+                  "1000", "1", "stuck", "bot1", "bot2"});
+    const std::vector<std::string> ports = readPorts(dealer);
+    ASSERT_EQ(ports.size(), 3u);
+    const int fd = connectTo("127.0.0.1", static_cast<uint16_t>(std::stoi(ports[0])));
+    ASSERT_GE(fd, 0);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    std::atomic<bool> asked{false};
+    std::thread stuck(callThenFallSilent, fd, game.get(), 5u, &asked);
+    auto bot1 = startBot(ports[1]);
+    auto bot2 = startBot(ports[2]);
+    while (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the dealer settle into its wait
+    dealer.signal(sig);
+    const std::string table = dealer.readAll();
+    EXPECT_EQ(dealer.wait(), 128 + sig);
+    stuck.join();
+    EXPECT_EQ(bot1->wait(), 0);
+    EXPECT_EQ(bot2->wait(), 0);
+
+    const std::vector<std::string> log = readLines(logFile);
+    ASSERT_EQ(log.size(), 6u);
+    double totals[3] = {0, 0, 0};
+    for (uint32_t h = 0; h < 5; ++h) {
+      std::vector<std::string> fields;
+      std::stringstream in(log[h]);
+      for (std::string f; std::getline(in, f, ':');) fields.push_back(f);
+      ASSERT_EQ(fields.size(), 6u) << log[h];
+      std::stringstream values(fields[4]);
+      unsigned seat = 0;
+      for (std::string v; std::getline(values, v, '|'); ++seat) totals[(seat + 3 - h % 3) % 3] += std::stod(v);
+    }
+    char score[256];
+    snprintf(score, sizeof(score), "SCORE:%.17g|%.17g|%.17g:stuck|bot1|bot2", totals[0], totals[1],
+             totals[2]);
+    EXPECT_EQ(log[5], score);
+    EXPECT_NE(table.find("match m: 5 hands"), std::string::npos) << table;
+  }
+}
+
+TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
+  const TempDir tmp;
+  const std::string log = tmp.path + "/x.log";
+  const std::vector<std::vector<std::string>> bad = {
+      {"--bind", "localhost"}, {"--bind", "10.0.0"},         {"--connect-timeout-ms", "-1"},
+      {"--max-timeouts", "x"}, {"--ports", "0,70000,0"},     {"--ports", "0,-1,0"},
+  };
+  for (const auto& options : bad) {
+    std::vector<std::string> args = {DEALER_PATH, "--log", log};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"m", kKuhn, "10", "1", "a", "b", "c"});
+    Child dealer(args, true);
+    const std::string output = dealer.readAll();
+    EXPECT_NE(dealer.wait(), 0) << options[1];
+    EXPECT_EQ(output.rfind("ERROR: ", 0), 0u) << output;
+  }
+  // simplebot reads its port with the players' parser: no wrapping, no tails.
+  for (const char* port : {"70000", "-1", "12abc"}) {
+    Child bot({SIMPLEBOT_PATH, kKuhn, "127.0.0.1", port}, true);
+    EXPECT_EQ(bot.readAll(), std::string("ERROR: invalid port ") + port + "\n");
+    EXPECT_EQ(bot.wait(), 1);
+  }
+  Child help({DEALER_PATH, "--help"});
+  const std::string text = help.readAll();
+  for (const char* option : {"--bind", "--connect-timeout-ms", "--max-timeouts"}) {
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(help.wait(), 0);
+}
+
+TEST(DealerPrograms, GamesThatCannotBePlayedFairlyAreRefusedBeforeListening) {
+  const TempDir tmp;
+  const std::string common =
+      "GAMEDEF\nnolimit\nnumPlayers = 2\nnumRounds = 1\nnumSuits = 4\nnumRanks = 13\n"
+      "numHoleCards = 1\nnumBoardCards = 0\n";
+  // Everybody all-in from the blinds: nobody could be asked to act. A
+  // negative stack or blind: chips from nowhere in the log.
+  const std::pair<std::string, std::string> games[] = {
+      {"stack = 10 10\nblind = 10 10\n", "no player can act"},
+      {"stack = 20 -20\nblind = 1 -2\n", "invalid stack for player 2: -20"},
+      {"stack = 20 20\nblind = 1 -2\n", "invalid blind for player 2: -2"},
+  };
+  for (const auto& [lines, message] : games) {
+    const std::string game = tmp.path + "/bad.game";
+    std::ofstream(game) << common << lines << "END GAMEDEF\n";
+    Child dealer({DEALER_PATH, "--log", tmp.path + "/bad.log", "m", game, "10", "1", "a", "b"}, true);
+    const std::string output = dealer.readAll();
+    EXPECT_NE(dealer.wait(), 0) << lines;
+    EXPECT_NE(output.find(message), std::string::npos) << output;
+    EXPECT_EQ(output.find("ports"), std::string::npos) << output;
+  }
 }
 
 }  // namespace

@@ -41,8 +41,10 @@ void playHand(const Game* game, const uint8_t* data, size_t size) {
   memset(&state, 0, sizeof(state));
   initState(game, 7, &state);
   dealCards(game, &rng, &state);
+  // readGame refuses a game in which every seat is all-in from its blind.
+  if (numActingPlayers(game, &state) == 0) abort();
   for (size_t i = 0; i < size && !state.finished; i += 2) {
-    if (numActingPlayers(game, &state) == 0) return;  // everyone all-in from the blinds
+    if (numActingPlayers(game, &state) == 0) abort();  // an unfinished hand nobody can play
     const uint8_t seat = currentPlayer(game, &state);
     if (seat >= game->numPlayers) abort();
     Action action;

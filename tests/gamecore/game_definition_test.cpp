@@ -81,6 +81,13 @@ TEST(GameDefinition, EachCheckRejectsWithItsMessage) {
       {"ranks", "numRanks = 1", "too many hole and board cards for specified deck\n"},
       // The hand record holds seven board cards in all.
       {"board", "numBoardCards = 4 4", "too many board cards: 8 in all rounds, at most 7\n"},
+      // Negative amounts would make chips out of nothing.
+      {"stack", "stack = -5 100", "invalid stack for player 1: -5\n"},
+      {"blind", "blind = 2 -1", "invalid blind for player 2: -1\n"},
+      {"blind", "blind = -2147483648 1", "invalid blind for player 1: -2147483648\n"},
+      {"raise", "raiseSize = 2 -4", "invalid raise size on round 2: -4\n"},
+      // Every seat all-in from its blind: nobody could ever be asked to act.
+      {"blind", "blind = 100 100", "no player can act: every player is all-in from the blinds\n"},
   };
   for (const Rejection& c : cases) EXPECT_EQ(rejection(baseGame(c.key, c.line)), c.message) << c.line;
 }
@@ -176,20 +183,51 @@ TEST(GameDefinition, NumbersOutOfRangeAreRefused) {
   EXPECT_EQ(rejection(baseGame("players", "numPlayers = -2")), "invalid number of players: 0\n");
   // A stack beyond 32 bits is not wrapped into some other amount.
   EXPECT_EQ(rejection(baseGame("stack", "stack = 4294967396 100")), "only read 0 stack sizes, need 2\n");
-  GamePtr negative = parseGame(baseGame("blind", "blind = -2147483648 1"));
-  ASSERT_NE(negative, nullptr);
-  EXPECT_EQ(negative->blind[0], INT32_MIN);
 }
 
-TEST(GameDefinition, LongLinesAreReadInPieces) {
-  // A line beyond 4095 characters is taken as several lines: the tail of this
-  // comment becomes a line of its own and sets the number of players.
-  std::string text = baseGame("players", "numPlayers = 3\n#" + std::string(4094, 'x') + "numPlayers = 2");
+TEST(GameDefinition, AmountsThatNothingReadsAreNotChecked) {
+  // Raise sizes of a no-limit game, and stacks and blinds beyond the seats.
+  GamePtr game = parseGame(baseGame("raise", "nolimit\nraiseSize = -1 -1"));
+  EXPECT_NE(game, nullptr);
+  game = parseGame(baseGame("blind", "blind = 2 1 -7\nstack = 100 100 -3"));
+  EXPECT_NE(game, nullptr);
+  // One seat with chips behind its blind is enough to play.
+  game = parseGame(baseGame("blind", "blind = 100 1"));
+  EXPECT_NE(game, nullptr);
+}
+
+TEST(GameDefinition, LongLinesAreReadWhole) {
+  // The tail of a comment beyond 4095 characters is still comment: it does
+  // not set the number of players.
+  std::string text = baseGame("players", "numPlayers = 2\n#" + std::string(4094, 'x') + "numPlayers = 3");
   GamePtr game = parseGame(text);
   ASSERT_NE(game, nullptr);
   EXPECT_EQ(game->numPlayers, 2);
+  // A definition line padded far beyond the old buffer keeps all its values.
+  game = parseGame(baseGame("stack", "stack = 100" + std::string(5000, ' ') + "100"));
+  ASSERT_NE(game, nullptr);
+  EXPECT_EQ(game->stack[1], 100);
   // A line of thousands of digits neither overflows nor crashes.
   EXPECT_EQ(rejection(baseGame("stack", "stack = " + std::string(10000, '9'))), "only read 0 stack sizes, need 2\n");
+}
+
+TEST(GameDefinition, EndlessInputIsRefusedAtABound) {
+  FILE* zeros = fopen("/dev/zero", "r");
+  ASSERT_NE(zeros, nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(readGame(zeros), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "game definition longer than 1048576 bytes\n");
+  fclose(zeros);
+  // Many short lines count alike, and a valid game in front does not help
+  // when its end line is missing.
+  std::string lines = baseGame("end", "");
+  while (lines.size() <= (1u << 20)) lines += "# still no end\n";
+  EXPECT_EQ(rejection(lines), "game definition longer than 1048576 bytes\n");
+  // Just under the bound is fine.
+  std::string comment((1u << 20) - baseGame().size(), 'c');
+  comment.front() = '#';
+  comment.back() = '\n';
+  EXPECT_NE(parseGame(comment + baseGame()), nullptr);
 }
 
 TEST(GameDefinition, PrintsTheTextFormat) {

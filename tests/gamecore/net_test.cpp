@@ -141,4 +141,39 @@ TEST(Net, ListenOnAGivenPort) {
   if (second >= 0) close(second);
 }
 
+TEST(Net, PortTextIsTakenWholeOrRefused) {
+  const std::pair<const char*, int> good[] = {{"1", 1}, {"80", 80}, {"65535", 65535}, {"0080", 80}};
+  for (const auto& [text, value] : good) {
+    uint16_t port = 7;
+    EXPECT_EQ(parsePort(text, &port), 1) << text;
+    EXPECT_EQ(port, value) << text;
+  }
+  // Each of these once connected to some other port: wrapped, signed or cut.
+  for (const char* text : {"0", "65536", "70000", "-1", "+80", "12abc", " 80", "80 ", "", "http",
+                           "99999999999999999999"}) {
+    uint16_t port = 7;
+    EXPECT_EQ(parsePort(text, &port), 0) << text;
+    EXPECT_EQ(port, 7) << text;
+  }
+}
+
+TEST(Net, ListenOnOneAddressOnly) {
+  uint16_t port = 0;
+  const int listener = getListenSocketOn("127.0.0.1", &port);
+  ASSERT_GE(listener, 0);
+  sockaddr_in bound{};
+  socklen_t length = sizeof(bound);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+  EXPECT_EQ(ntohl(bound.sin_addr.s_addr), INADDR_LOOPBACK);
+  EXPECT_EQ(ntohs(bound.sin_port), port);
+  const int client = connectTo("127.0.0.1", port);
+  EXPECT_GE(client, 0);
+  if (client >= 0) close(client);
+  close(listener);
+
+  uint16_t other = 0;
+  EXPECT_EQ(getListenSocketOn("localhost", &other), -1);  // not an address
+  EXPECT_EQ(getListenSocketOn("256.0.0.1", &other), -1);
+}
+
 }  // namespace

@@ -2,6 +2,10 @@
 // our dealer and two simplebots.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +14,10 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "KuhnAgent.h"
+#include "net.h"
 #include "support.h"
 
 namespace {
@@ -92,6 +98,66 @@ TEST_F(Program, PortIsCheckedAfterLoadingAndAFailedConnectionExitsOne) {
   r = runIn(dir.path(), morvane + " kuhn.limit.3p.game 127.0.0.1 1");
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(r.err.empty());
+}
+
+TEST_F(Program, PortOutsideTheRangeOrWithTrailingTextIsRefused) {
+  makeStrategies();
+  // Each of these used to connect somewhere: to 4464, 65535 and 12.
+  for (const std::string bad : {"70000", "-1", "12abc", "0"}) {
+    const ProcessResult r = runIn(dir.path(), morvane + " kuhn.limit.3p.game 127.0.0.1 " + bad);
+    EXPECT_EQ(r.status, 1) << bad;
+    EXPECT_EQ(r.err, "ERROR: invalid port " + bad + "\n");
+  }
+}
+
+TEST_F(Program, DealerHangingUpWhileAnswersAreSentIsAFailedWriteNotASignal) {
+  makeStrategies();
+  uint16_t port = 0;
+  const int listener = getListenSocket(&port);
+  ASSERT_GE(listener, 0);
+  fcntl(listener, F_SETFD, FD_CLOEXEC);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(99);
+    const int out = open("out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open("err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    execl(morvane.c_str(), morvane.c_str(), "kuhn.limit.3p.game", "127.0.0.1",
+          std::to_string(port).c_str(), static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  ASSERT_GT(pid, 0);
+  pollfd waiting = {listener, POLLIN, 0};
+  ASSERT_EQ(poll(&waiting, 1, 60000), 1);
+  const int dealer = accept(listener, nullptr, nullptr);
+  close(listener);
+  ASSERT_GE(dealer, 0);
+  ReadBuf* fromPlayer = createReadBuf(dealer);
+  char version[64];
+  EXPECT_GT(getLine(fromPlayer, sizeof(version), version, 10'000'000), 0);
+  EXPECT_STREQ(version, "VERSION:2.0.0\n");
+  // Many states in which morvane is to act, then the dealer is gone. The
+  // player is held meanwhile, so that it finds every line waiting: its first
+  // answer draws a reset, and a later one fails to be written.
+  kill(pid, SIGSTOP);
+  std::string lines;
+  for (int hand = 0; hand < 100; ++hand) lines += "MATCHSTATE:0:" + std::to_string(hand) + "::Ks||\r\n";
+  EXPECT_EQ(write(dealer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+  destroyReadBuf(fromPlayer);
+  kill(pid, SIGCONT);
+  int status = 0;
+  for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 6000) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(slurp(dir.file("err")), "ERROR: could not get send response to server\n");
 }
 
 // A 500-hand match: morvane in one seat, two simplebots in the others. The

@@ -1,6 +1,7 @@
 // The trikuhn program as a process: its command line, and the session's
 // fatal conditions, against a scripted dealer over loopback.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -159,6 +160,34 @@ TEST_F(ProgramTest, MatchStateTooLongToAnswerEndsTheProgram) {
   EXPECT_EQ(err(), "ERROR: line too long after printing action\n");
   EXPECT_EQ(trikuhn_test::readAll(dealer, 1000), "");
   ::close(dealer);
+}
+
+TEST_F(ProgramTest, PortOutsideTheRangeOrWithTrailingTextIsRefused) {
+  // TCLAP's 16-bit conversion used to turn -1 into 65535 and 70000 into 4464.
+  for (std::string const bad : {"-1", "70000", "65536", "0", "12abc"}) {
+    start({"-g", trikuhn_test::kuhnGamePath(), "-l", "127.0.0.1", "-p", bad});
+    EXPECT_EQ(trikuhn_test::waitExit(child), 1) << bad;
+    EXPECT_EQ(err(), "ERROR: invalid port " + bad + "\n");
+  }
+}
+
+TEST_F(ProgramTest, DealerHangingUpWhileAnswersAreSentIsAFailedWriteNotASignal) {
+  Listener listener;
+  start({"-g", trikuhn_test::kuhnGamePath(), "-p", port(listener), "-r", "1"});
+  int const dealer = listener.accept();
+  ASSERT_GE(dealer, 0);
+  EXPECT_EQ(trikuhn_test::readLine(dealer), "VERSION:2.0.0\n");
+  // Many states in which the bot is to act, then the dealer is gone. The
+  // player is held while this happens, so that it finds every line waiting:
+  // its first answer draws a reset, and a later one fails to be written.
+  ::kill(child.pid, SIGSTOP);
+  std::string lines;
+  for (int hand = 0; hand < 100; ++hand) lines += "MATCHSTATE:0:" + std::to_string(hand) + "::Ks||\r\n";
+  trikuhn_test::writeAll(dealer, lines);
+  ::close(dealer);
+  ::kill(child.pid, SIGCONT);
+  EXPECT_EQ(trikuhn_test::waitExit(child), 1);
+  EXPECT_EQ(err(), "ERROR: could not get send response to server\n");
 }
 
 }  // namespace

@@ -2,8 +2,13 @@
 // port per seat, prints "ports P1 P2 ...", accepts the players, deals HANDS
 // hands from SEED, writes the match log and prints the result table.
 #include <tclap/CmdLine.h>
+#include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +19,7 @@
 
 #include "game.h"
 #include "match.h"
+#include "net.h"
 #include "numbers.h"
 #include "server.h"
 
@@ -27,6 +33,9 @@ struct Options {
   std::vector<std::string> names;
   std::vector<uint16_t> ports;  // empty: random free ports
   int64_t timeoutMicros = 10'000'000;
+  int64_t connectTimeoutMicros = -1;  // no limit
+  uint32_t maxTimeouts = 0;           // no limit
+  std::string bindAddress = "127.0.0.1";
   std::string logFile;
   bool quiet = false;
 };
@@ -61,9 +70,12 @@ Options parseCommandLine(int argc, char** argv) {
       "of the i-th port (from 0) sits in seat (i + hand) mod seats, so the players move one "
       "seat each hand. Faults of a player never stop the match: a bad answer is played as a "
       "call and counted as an error, a missing answer as a fold (or a check) and counted as "
-      "a timeout, and a player that disconnects is played that way to the end. The log has "
-      "one line per hand (final state, the seats' values, the names in seat order) and a "
-      "SCORE line; the result table goes to standard output.",
+      "a timeout, and a player that disconnects is played that way to the end. A seat goes "
+      "only to a connection that sends the version line first; any other is closed and the "
+      "port listens on. The log has one line per hand (final state, the seats' values, the "
+      "names in seat order), written as the hand ends, and a SCORE line; the result table "
+      "goes to standard output. SIGTERM or SIGINT ends the match after the hands played so "
+      "far: the log gets their SCORE line and the dealer exits with status 128 + signal.",
       ' ', "1.0");
   TCLAP::ValueArg<std::string> ports("", "ports",
                                      "Comma-separated ports to listen on, one per seat "
@@ -73,6 +85,21 @@ Options parseCommandLine(int argc, char** argv) {
                                        "Milliseconds a player may take for one answer; "
                                        "0 waits without limit. Default 10000.",
                                        false, "10000", "N", cmd);
+  TCLAP::ValueArg<std::string> bind("", "bind",
+                                    "Local IPv4 address to listen on; 0.0.0.0 for every "
+                                    "interface. Default 127.0.0.1, this host only.",
+                                    false, "127.0.0.1", "ADDRESS", cmd);
+  TCLAP::ValueArg<std::string> connectTimeout(
+      "", "connect-timeout-ms",
+      "Milliseconds, from the start, within which every player must connect; a seat still "
+      "free then is played as folding. 0 waits without limit (the default: a player may "
+      "train for hours before it connects).",
+      false, "0", "N", cmd);
+  TCLAP::ValueArg<std::string> maxTimeouts(
+      "", "max-timeouts",
+      "Timeouts after which a player is disconnected and its seat played as folding; "
+      "0 for no limit (the default).",
+      false, "0", "N", cmd);
   TCLAP::ValueArg<std::string> log("", "log", "Log file. Default: MATCH_NAME.log.", false, "",
                                    "FILE", cmd);
   TCLAP::SwitchArg quiet("", "quiet", "Do not report connections and players' faults.", cmd);
@@ -103,17 +130,32 @@ Options parseCommandLine(int argc, char** argv) {
          "' (milliseconds up to 2147483647, 0 for no limit)");
   }
   o.timeoutMicros = ms == 0 ? -1 : static_cast<int64_t>(ms) * 1000;
+  if (!dealer::parseUnsigned(connectTimeout.getValue(), INT32_MAX, &ms)) {
+    fail("invalid --connect-timeout-ms '" + connectTimeout.getValue() +
+         "' (milliseconds up to 2147483647, 0 for no limit)");
+  }
+  o.connectTimeoutMicros = ms == 0 ? -1 : static_cast<int64_t>(ms) * 1000;
+  uint64_t count;
+  if (!dealer::parseUnsigned(maxTimeouts.getValue(), UINT32_MAX, &count)) {
+    fail("invalid --max-timeouts '" + maxTimeouts.getValue() + "' (a whole number, 0 for no limit)");
+  }
+  o.maxTimeouts = static_cast<uint32_t>(count);
+  in_addr address;
+  if (inet_pton(AF_INET, bind.getValue().c_str(), &address) != 1) {
+    fail("invalid --bind address '" + bind.getValue() + "' (an IPv4 address such as 127.0.0.1)");
+  }
+  o.bindAddress = bind.getValue();
   if (ports.isSet()) {
     const std::string& list = ports.getValue();
     size_t start = 0;
     for (;;) {
       const size_t comma = list.find(',', start);
       const std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
-      uint64_t port;
-      if (!dealer::parseUnsigned(item, 65535, &port)) {
+      uint16_t port = 0;
+      if (item != "0" && !parsePort(item.c_str(), &port)) {
         fail("invalid port '" + item + "' in --ports '" + list + "'");
       }
-      o.ports.push_back(static_cast<uint16_t>(port));
+      o.ports.push_back(port);
       if (comma == std::string::npos) break;
       start = comma + 1;
     }
@@ -130,6 +172,36 @@ std::unique_ptr<Game, decltype(&free)> loadGame(const std::string& path) {
   fclose(file);
   if (game == nullptr) fail("could not read game " + path);
   return {game, &free};
+}
+
+// The signal that asked the match to stop, 0 while none has.
+volatile sig_atomic_t stopSignal = 0;
+
+// A signal that comes just before a wait begins does not end that wait. So
+// once a stop is asked for, an alarm every second interrupts whatever wait
+// the match is in, until it has seen the request.
+void nudge(int) { alarm(1); }
+
+void requestStop(int signal) {
+  stopSignal = signal;
+  alarm(1);
+}
+
+// Without SA_RESTART, so that a wait for a player ends at the signal.
+void catchStopSignals() {
+  struct sigaction action = {};
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  action.sa_handler = nudge;
+  sigaction(SIGALRM, &action, nullptr);
+  action.sa_handler = requestStop;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+void stopNudging() {
+  signal(SIGALRM, SIG_IGN);
+  alarm(0);
 }
 
 }  // namespace
@@ -160,12 +232,15 @@ int main(int argc, char** argv) {
     fail(message);
   };
 
+  // From here on a stop request ends the match with a complete log.
+  catchStopSignals();
+
   // Random ports come from random(); without a seed every dealer would try
   // the same ports in the same order.
   srandom(static_cast<unsigned>(time(nullptr)) ^ (static_cast<unsigned>(getpid()) << 16));
   std::vector<int> listeners;
   try {
-    listeners = dealer::openListeners(ports);
+    listeners = dealer::openListeners(ports, options.bindAddress);
   } catch (const std::runtime_error& e) {
     failWithoutLog(e.what());
   }
@@ -176,22 +251,61 @@ int main(int argc, char** argv) {
 
   dealer::MatchSettings settings;
   settings.timeoutMicros = options.timeoutMicros;
+  // A player sends its version line as soon as it has connected.
+  settings.versionTimeoutMicros =
+      options.timeoutMicros < 0 ? 10'000'000 : std::min<int64_t>(options.timeoutMicros, 10'000'000);
+  settings.maxTimeouts = options.maxTimeouts;
   settings.notices = options.quiet ? nullptr : stderr;
+  settings.stop = &stopSignal;
   dealer::Match match(game.get(), options.names, options.seed, settings);
-  for (unsigned player = 0; player < seats; ++player) {
-    const int fd = dealer::acceptPlayer(listeners[player]);
-    if (fd < 0) failWithoutLog("could not accept a player on port " + std::to_string(ports[player]));
-    if (match.connectPlayer(player, fd) && !options.quiet) {
-      fprintf(stderr, "dealer: %s connected on port %u\n", options.names[player].c_str(),
-              static_cast<unsigned>(ports[player]));
+
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point connectDeadline =
+      Clock::now() + std::chrono::microseconds(std::max<int64_t>(options.connectTimeoutMicros, 0));
+  for (unsigned player = 0; player < seats && stopSignal == 0; ++player) {
+    while (!match.isConnected(player) && stopSignal == 0) {
+      int64_t left = -1;
+      if (options.connectTimeoutMicros >= 0) {
+        left = std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(
+                                        connectDeadline - Clock::now())
+                                        .count());
+      }
+      const int fd = dealer::acceptConnection(listeners[player], left);
+      if (fd < 0) {
+        if (errno == EINTR) continue;
+        if (errno != ETIMEDOUT) {
+          failWithoutLog("could not accept a player on port " + std::to_string(ports[player]));
+        }
+        if (!options.quiet) {
+          fprintf(stderr, "dealer: %s did not connect in time; it is played as folding\n",
+                  options.names[player].c_str());
+        }
+        break;
+      }
+      if (match.connectPlayer(player, fd) && !options.quiet) {
+        fprintf(stderr, "dealer: %s connected on port %u\n", options.names[player].c_str(),
+                static_cast<unsigned>(ports[player]));
+      }
     }
+    close(listeners[player]);
+    listeners[player] = -1;
+  }
+  for (int fd : listeners) {
+    if (fd >= 0) close(fd);
   }
 
-  match.play(options.hands, log);
+  const uint32_t played = match.play(options.hands, log);
+  stopNudging();
   if (ferror(log) || fclose(log) != 0) fail("could not write log file " + options.logFile);
 
-  printf("match %s: %u hands of %s, seed %u\n", options.matchName.c_str(), options.hands,
+  printf("match %s: %u hands of %s, seed %u\n", options.matchName.c_str(), played,
          options.gameFile.c_str(), options.seed);
   dealer::printResultTable(stdout, match.results());
+  if (stopSignal != 0) {
+    fflush(stdout);
+    fprintf(stderr, "dealer: stopped by signal %d after %u of %u hands\n",
+            static_cast<int>(stopSignal), played, options.hands);
+    return 128 + stopSignal;
+  }
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace dealer {
@@ -93,6 +94,22 @@ bool Match::connectPlayer(unsigned player, int fd) {
     close(fd);
     return false;
   }
+  char line[kLineLen];
+  const ssize_t n = getLine(readBuf, sizeof(line), line, settings_.versionTimeoutMicros);
+  size_t length = n > 0 ? static_cast<size_t>(n) : 0;
+  if (!stripLineEnd(line, &length) || strcmp(line, kVersionLine) != 0) {
+    // Anybody may connect to the port (a stray probe, a typo'd player): the
+    // seat is not given away to a connection that does not speak first.
+    if (settings_.notices != nullptr) {
+      fprintf(settings_.notices, "dealer: a connection for %s %s; closed, the seat stays free\n",
+              results_[player].name.c_str(),
+              n > 0    ? "sent no valid version line"
+              : n == 0 ? "closed before the version line"
+                       : "sent no version line in time");
+    }
+    destroyReadBuf(readBuf);
+    return false;
+  }
   if (settings_.timeoutMicros >= 0) {
     // A player that stops reading must not block the dealer for ever.
     timeval limit;
@@ -103,23 +120,16 @@ bool Match::connectPlayer(unsigned player, int fd) {
   }
   connections_[player].readBuf = readBuf;
   results_[player].disconnectedAtHand = -1;
-
-  char line[kLineLen];
-  const ssize_t n = getLine(readBuf, sizeof(line), line, settings_.timeoutMicros);
-  size_t length = n > 0 ? static_cast<size_t>(n) : 0;
-  if (!stripLineEnd(line, &length) || strcmp(line, kVersionLine) != 0) {
-    disconnect(player, 0,
-               n > 0    ? "sent no valid version line"
-               : n == 0 ? "closed the connection before the version line"
-                        : "sent no version line in time");
-    return false;
-  }
   return true;
 }
 
-void Match::play(uint32_t hands, FILE* log) {
-  for (uint32_t hand = 0; hand < hands; ++hand) playHand(hand, log);
-  if (hands > 0) flushAll(hands - 1);
+bool Match::isConnected(unsigned player) const { return connections_[player].readBuf != nullptr; }
+
+uint32_t Match::play(uint32_t hands, FILE* log) {
+  uint32_t played = 0;
+  while (played < hands && !stopRequested() && playHand(played, log)) ++played;
+  // After a stop the players are not waited for: they may not be reading.
+  if (played > 0 && !stopRequested()) flushAll(played - 1);
   if (log != nullptr) {
     fputs("SCORE:", log);
     for (unsigned p = 0; p < numPlayers_; ++p) {
@@ -142,9 +152,10 @@ void Match::play(uint32_t hands, FILE* log) {
     destroyReadBuf(c.readBuf);
     c.readBuf = nullptr;
   }
+  return played;
 }
 
-void Match::playHand(uint32_t hand, FILE* log) {
+bool Match::playHand(uint32_t hand, FILE* log) {
   State& state = view_.state;
   initState(game_, hand, &state);
   dealCards(game_, &rng_, &state);
@@ -152,6 +163,7 @@ void Match::playHand(uint32_t hand, FILE* log) {
   while (!state.finished) {
     const unsigned seat = currentPlayer(game_, &state);
     const Action action = askForAction(playerAt(seat, hand, numPlayers_), hand);
+    if (stopRequested()) return false;
     doAction(game_, &action, &state);
     sendStates(hand);
   }
@@ -161,7 +173,12 @@ void Match::playHand(uint32_t hand, FILE* log) {
     values[seat] = valueOfState(game_, &state, static_cast<uint8_t>(seat));
     results_[playerAt(seat, hand, numPlayers_)].addHand(values[seat]);
   }
-  if (log != nullptr) writeLogLine(log, hand, values);
+  if (log != nullptr) {
+    // Flushed at once: a match that is killed keeps every hand it finished.
+    writeLogLine(log, hand, values);
+    fflush(log);
+  }
+  return true;
 }
 
 void Match::sendStates(uint32_t hand) {
@@ -185,7 +202,10 @@ bool Match::flush(unsigned player, uint32_t hand) {
   size_t length = c.outgoing.size();
   while (length > 0) {
     const ssize_t n = send(c.readBuf->fd, text, length, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR) {
+      if (stopRequested()) return false;
+      continue;
+    }
     if (n <= 0) {
       disconnect(player, hand, errno == EAGAIN || errno == EWOULDBLOCK
                                    ? "stopped reading"
@@ -227,11 +247,13 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
       ssize_t got;
       do {
         got = recv(in->fd, in->buf, sizeof(in->buf), 0);
-      } while (got < 0 && errno == EINTR);
+      } while (got < 0 && errno == EINTR && !stopRequested());
       if (got > 0) {
         in->bufStart = 0;
         in->bufEnd = static_cast<int32_t>(got);
         n = getLine(in, sizeof(line), line, timeLeft());
+      } else if (got < 0 && errno == EINTR) {
+        n = -1;  // stopped
       } else if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
         n = 0;  // a broken connection ends like a closed one
       } else {
@@ -240,6 +262,8 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
     } else {
       n = getLine(in, sizeof(line), line, timeLeft());
     }
+    // A signal ends a wait early, looking like a timeout: it is none.
+    if (stopRequested()) return defaultAction();
     if (n == 0) {
       disconnect(player, hand, "closed the connection");
       return defaultAction();
@@ -251,12 +275,7 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
       if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
         disconnect(player, hand, "closed the connection");
       } else {
-        ++results_[player].timeouts;
-        ++c.lateAnswers;
-        if (settings_.notices != nullptr && c.notices++ < kMaxNoticesPerPlayer) {
-          fprintf(settings_.notices, "dealer: %s did not answer in time in hand %u\n",
-                  results_[player].name.c_str(), hand);
-        }
+        countTimeout(player, hand);
       }
       return defaultAction();
     }
@@ -292,6 +311,20 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
       return call;
     }
     return action;
+  }
+}
+
+void Match::countTimeout(unsigned player, uint32_t hand) {
+  Connection& c = connections_[player];
+  const uint32_t timeouts = ++results_[player].timeouts;
+  ++c.lateAnswers;
+  if (settings_.notices != nullptr && c.notices++ < kMaxNoticesPerPlayer) {
+    fprintf(settings_.notices, "dealer: %s did not answer in time in hand %u\n",
+            results_[player].name.c_str(), hand);
+  }
+  // A player that keeps timing out would cost a full timeout per decision.
+  if (settings_.maxTimeouts > 0 && timeouts >= settings_.maxTimeouts) {
+    disconnect(player, hand, ("timed out " + std::to_string(timeouts) + " times").c_str());
   }
 }
 

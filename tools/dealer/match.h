@@ -6,10 +6,21 @@
 // or an illegal action is played as a call (a check when nothing is owed) and
 // counted as an error; a missing answer is played as a fold where folding is
 // legal, else as a check, and counted as a timeout; a player whose connection
-// is gone is played that way for the rest of the match.
+// is gone is played that way for the rest of the match. So is a player that
+// never got a seat, and one that has run out of timeouts (maxTimeouts).
+//
+// A seat goes only to a connection whose first line is the version line,
+// sent in time; any other connection is closed and the seat stays free for
+// the next one.
+//
+// The log has one line per hand, written and flushed as the hand ends, and
+// a closing SCORE line of the hands played. A stop request (settings.stop,
+// set from a signal handler) ends the match after the hands finished so far:
+// the hand in play is dropped, not logged and not scored.
 #ifndef DEALER_MATCH_H
 #define DEALER_MATCH_H
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -56,11 +67,20 @@ struct PlayerResult {
 };
 
 struct MatchSettings {
-  // How long a player may take for one answer (and the version line);
-  // negative waits without limit. Also bounds a blocked send.
+  // How long a player may take for one answer; negative waits without
+  // limit. Also bounds a blocked send.
   int64_t timeoutMicros = 10'000'000;
+  // How long a new connection may take for its version line. Never
+  // unlimited, or one silent stray connection would hold a seat for ever.
+  int64_t versionTimeoutMicros = 10'000'000;
+  // Timeouts after which a player is disconnected; 0 means no limit.
+  uint32_t maxTimeouts = 0;
   // Where notices about players' faults go; null keeps quiet.
   FILE* notices = stderr;
+  // When not null and set non-zero (by a signal handler, say), the match
+  // stops at the next chance; a blocking wait ends early when the signal
+  // interrupts it.
+  const volatile sig_atomic_t* stop = nullptr;
 };
 
 class Match {
@@ -73,26 +93,32 @@ class Match {
   Match(const Match&) = delete;
   Match& operator=(const Match&) = delete;
 
-  // Hands over the connected socket of the player of port `player` and reads
-  // its version line. Returns false when the player sent anything else or
-  // nothing in time; it is then told nothing more and counts as disconnected.
-  // A player that never gets a connection counts as disconnected too.
+  // Offers the seat of the player of port `player` to a new connection and
+  // reads its version line. Returns true when the connection sent it in
+  // time and now has the seat. Otherwise the connection is closed and the
+  // seat stays free for another; a player that never gets a connection
+  // counts as disconnected from the first hand.
   bool connectPlayer(unsigned player, int fd);
+  bool isConnected(unsigned player) const;
 
   // Plays hands 0 to hands - 1, writing one log line per hand and the final
   // SCORE line to `log` (null: no log), then closes every connection.
-  void play(uint32_t hands, FILE* log);
+  // Returns the hands played: fewer than asked only after a stop request.
+  uint32_t play(uint32_t hands, FILE* log);
 
   const std::vector<PlayerResult>& results() const { return results_; }
 
  private:
   struct Connection;
 
-  void playHand(uint32_t hand, FILE* log);
+  bool stopRequested() const { return settings_.stop != nullptr && *settings_.stop != 0; }
+  bool playHand(uint32_t hand, FILE* log);
   void sendStates(uint32_t hand);
   bool flush(unsigned player, uint32_t hand);
   void flushAll(uint32_t hand);
+  // The player's action; with a stop request while waiting, any action.
   Action askForAction(unsigned player, uint32_t hand);
+  void countTimeout(unsigned player, uint32_t hand);
   Action defaultAction() const;
   void disconnect(unsigned player, uint32_t hand, const char* reason);
   void countError(unsigned player, uint32_t hand, const char* what, const char* line);

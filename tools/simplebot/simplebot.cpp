@@ -12,6 +12,7 @@
 #include <tclap/CmdLine.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,8 @@ bool sendAll(int fd, const char* text, size_t length) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every send already says MSG_NOSIGNAL; this also covers the library's.
+  signal(SIGPIPE, SIG_IGN);
   TCLAP::CmdLine cmd(
       "A baseline poker player for the ACPC protocol with a fixed policy: 'call' always "
       "calls, 'raise' raises whenever it may, 'fold' folds whenever folding is legal and "
@@ -110,10 +113,8 @@ int main(int argc, char** argv) {
   } else {
     rng.seed(std::random_device{}());
   }
-  if (!dealer::parseUnsigned(portArg.getValue(), 65535, &number) || number == 0) {
-    fail("invalid port '" + portArg.getValue() + "'");
-  }
-  const uint16_t port = static_cast<uint16_t>(number);
+  uint16_t port;
+  if (!parsePort(portArg.getValue().c_str(), &port)) fail("invalid port " + portArg.getValue());
 
   FILE* file = fopen(gameArg.getValue().c_str(), "r");
   if (file == nullptr) fail("could not open game " + gameArg.getValue());
