@@ -93,7 +93,7 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
   if (!S_ISREG(st.st_mode)) return "it is not a regular file";
   if (!cfr.load(path)) {
     emptyMaps(cfr);
-    return "it is cut short or holds a key twice";
+    return "it is cut short or malformed";
   }
   const std::string problem = strategyProblem(cfr, tree);
   if (!problem.empty()) emptyMaps(cfr);
