@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <sys/stat.h>
 
 #include "KuhnAgent.h"
 #include "exploitability.h"
@@ -171,4 +175,50 @@ TEST_F(KuhnAgentTest, StrategyModesSampleOnlyValidActions) {
     agent->getAction(action);
     EXPECT_NE(action.type, a_fold);
   }
+}
+
+TEST_F(KuhnAgentTest, DamagedOrNonRegularStrategyFilesAreRefusedAndTrainedAgain) {
+  std::string out;
+  start(out);
+  // Strategy sums far beyond any training in strategy0, a FIFO as strategy1.
+  {
+    std::fstream file(KuhnAgent::KuhnStrategyFiles[0], std::ios::in | std::ios::out | std::ios::binary);
+    const double huge[3] = {1e300, 1e300, 1e300};
+    file.seekp(4 + 84);
+    file.write(reinterpret_cast<const char*>(huge), sizeof huge);
+  }
+  auto agent = start(out);
+  EXPECT_EQ(count(out, "Warning: strategy strategies/kuhn.limit.3p/strategy0 is refused: "
+                       "information set 0:0:0: has a fold strategy sum larger than any "
+                       "training gives\n"),
+            1u)
+      << out;
+  EXPECT_EQ(count(out, "Warning: could not load strategy from disk!"), 1u);
+  EXPECT_EQ(count(out, "Training kuhn agent"), 1u);
+
+  std::filesystem::remove(KuhnAgent::KuhnStrategyFiles[1]);
+  ASSERT_EQ(mkfifo(KuhnAgent::KuhnStrategyFiles[1], 0600), 0);
+  agent = start(out);
+  EXPECT_EQ(count(out, "strategy1 is refused: it is not a regular file\n"), 1u) << out;
+  EXPECT_EQ(count(out, "Training kuhn agent"), 1u);
+  // Training replaced both with sound files.
+  agent = start(out);
+  EXPECT_EQ(count(out, "Warning"), 0u) << out;
+}
+
+// The session answers this error with a call (see the session tests): the
+// agent itself reports a state outside its tree, here a ten, as the lookup
+// error and nothing else.
+TEST_F(KuhnAgentTest, StateOutsideTheTreeRaisesTheLookupError) {
+  std::string out;
+  auto agent = start(out);
+  GamePtr kuhn = kuhnGame();
+  uint8_t card = 0;
+  agent->holeCards(&card, 0);
+  MatchState& ms = agent->state();
+  initState(kuhn.get(), 0, &ms.state);
+  ms.viewingPlayer = 0;
+  ms.state.holeCards[0][0] = makeCard(8, 3);
+  Action action{a_call, 0};
+  EXPECT_THROW(agent->getAction(action), std::out_of_range);
 }
