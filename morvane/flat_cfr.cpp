@@ -102,7 +102,9 @@ void FlatCFR::setThreads(unsigned n, size_t minDecisions) {
   threads = n == 0 ? std::max(1u, std::thread::hardware_concurrency()) : n;
   minParallelDecisions = minDecisions;
   pool.reset();
-  if (threads > 1) pool = std::make_unique<WorkerPool>(threads - 1);
+  // Small trees run on the calling thread: no idle workers for them.
+  if (threads > 1 && tree.numDecisions() >= minParallelDecisions)
+    pool = std::make_unique<WorkerPool>(threads - 1);
 }
 
 void FlatCFR::deal(const State* dealt, const BucketOf& bucketOf) {
@@ -228,7 +230,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 
 void FlatCFR::calc(const double* reach, double* utility) {
   if (tree.numDecisions() == 0) return;
-  const bool parallel = pool && tree.numDecisions() >= minParallelDecisions;
+  const bool parallel = pool != nullptr;
   if (players == 3) return parallel ? parallelPass<3>(reach, utility) : pass<3>(0, reach, utility);
   return parallel ? parallelPass<2>(reach, utility) : pass<2>(0, reach, utility);
 }

@@ -265,7 +265,7 @@ bool CFR::load(const std::string& path) {
 std::ostream& operator<<(std::ostream& out, const CFR& cfr) {
   const Game* game = cfr.game;
   // Maps are visited seat by seat and round by round, which is map order.
-  const_cast<CFR&>(cfr).forEachInformationSet(
+  cfr.forEachInformationSet(
       [&](const std::string& key, const CFRNode& node) { out << key << " \xC2\xBB " << node << "\n"; });
   out << "\n";
   if (cfr.gameUtility) {
