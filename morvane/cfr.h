@@ -131,7 +131,7 @@ class CFR {
   // switch the bucket modes and write the bucket tables directly.
   bool useHoldemTables = false;     // bucket from holdemBucket, else clusterBucket
   bool useCardAbstraction = false;  // false: bucket = rank of the first hole card
-  uint64_t holdemBucket[MAX_ROUNDS][10][3];  // [round][active players][seat]
+  uint64_t holdemBucket[MAX_ROUNDS][10][3] = {};  // [round][active players][seat]
   std::vector<NodeMap> nodeMaps;             // index round + seat * numRounds
   const Game* game;                          // not owned
   bool useMonteCarlo = false;                // recorded only
@@ -140,7 +140,7 @@ class CFR {
   bool useClusters = false;
   int32_t clusterRound = 0;
   EquityTables* equityTables = nullptr;      // not owned
-  uint64_t clusterBucket[MAX_ROUNDS][10];    // [round][seat]
+  uint64_t clusterBucket[MAX_ROUNDS][10] = {};    // [round][seat]
 
  private:
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
