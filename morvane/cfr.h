@@ -20,7 +20,8 @@
 //     by createAbstractedGameTree; `calc` is the plain recursion over engine
 //     states and key lookups.
 // Both give the same keys, bit-identical sums and byte-identical strategy
-// files. The maps serve games the store does not (more than three seats),
+// files. findNode, calc, calcUtil, eliminateActions, save and the text dump
+// use whichever is active; createAbstractedGameTree always fills the maps. The maps serve games the store does not (more than three seats),
 // the cluster games that build their own trees, and the reference checks.
 #ifndef MORVANE_CFR_H
 #define MORVANE_CFR_H
