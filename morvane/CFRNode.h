@@ -7,6 +7,9 @@
 // which is what converges to an equilibrium (Zinkevich et al., "Regret
 // Minimization in Games with Incomplete Information", 2007).
 //
+// A node is a plain record of the six sums, so that the information-set
+// store can hold millions of them in one contiguous array.
+//
 // An action that is excluded at this information set carries a quiet NaN in
 // its regret slot. The mark is stored with the node in strategy files, so it
 // survives saving and loading.
@@ -29,7 +32,6 @@ class CFRNode {
   // Leaves the sums unset: the caller is about to fill them.
   CFRNode() = default;
   explicit CFRNode(const bool valid[NUM_ABSTRACT_ACTIONS]) { initialize(valid); }
-  virtual ~CFRNode() = default;
 
   void initialize(const bool valid[NUM_ABSTRACT_ACTIONS]);
 
@@ -38,32 +40,42 @@ class CFRNode {
   void setActionInvalid(int a) { regretSum[a] = std::numeric_limits<double>::quiet_NaN(); }
   int getNumValidActions() const;
 
+  // The valid action indices, ascending; returns how many.
+  int validActions(int valid[NUM_ABSTRACT_ACTIONS]) const {
+    int n = 0;
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+      if (isActionValid(a)) valid[n++] = a;
+    return n;
+  }
+
   // Current strategy by regret matching; also adds it, times `weight`, to the
   // strategy sum. Kept inline: it is the innermost step of every CFR pass.
   void getStrategy(double weight, double strategy[NUM_ABSTRACT_ACTIONS]) {
+    int valid[NUM_ABSTRACT_ACTIONS];
+    const int n = validActions(valid);
+    getStrategy(weight, strategy, valid, n);
+  }
+  // The same for a caller that already has the valid actions.
+  void getStrategy(double weight, double strategy[NUM_ABSTRACT_ACTIONS], const int* valid, int n) {
     double total = 0.0;
-    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-      if (isActionValid(a)) {
-        strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
-        total += strategy[a];
-      } else {
-        strategy[a] = 0.0;
-      }
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) strategy[a] = 0.0;
+    for (int i = 0; i < n; ++i) {
+      const int a = valid[i];
+      strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
+      total += strategy[a];
     }
     if (total > 0.0) {
-      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-        if (isActionValid(a)) {
-          strategy[a] /= total;
-          strategySum[a] += strategy[a] * weight;
-        }
+      for (int i = 0; i < n; ++i) {
+        const int a = valid[i];
+        strategy[a] /= total;
+        strategySum[a] += strategy[a] * weight;
       }
     } else {
-      const double p = 1.0 / getNumValidActions();
-      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-        if (isActionValid(a)) {
-          strategy[a] = p;
-          strategySum[a] += p * weight;
-        }
+      const double p = 1.0 / n;
+      for (int i = 0; i < n; ++i) {
+        const int a = valid[i];
+        strategy[a] = p;
+        strategySum[a] += p * weight;
       }
     }
   }
@@ -75,6 +87,8 @@ class CFRNode {
   // leaves the cumulative sum short of the draw).
   int getRandomActionIndex() const;
 };
+
+static_assert(sizeof(CFRNode) == 6 * sizeof(double));
 
 // "( name: probability ... )" over the valid actions, average strategy.
 std::ostream& operator<<(std::ostream& out, const CFRNode& node);
