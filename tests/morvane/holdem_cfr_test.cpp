@@ -89,7 +89,9 @@ TEST(HoldemTree, DecisionsPerRoundFollowTheBettingRules) {
     for (uint32_t d : tree.decisionsOf(m)) {
       char text[64];
       const std::string history(text, tree.history(d, text, sizeof(text)));
-      if (d != tree.decisionsOf(m).front()) EXPECT_LT(previous, history);
+      if (d != tree.decisionsOf(m).front()) {
+        EXPECT_LT(previous, history);
+      }
       EXPECT_EQ(tree.follow(history.data(), history.size()), d);
       previous = history;
     }
