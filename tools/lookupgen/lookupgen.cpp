@@ -1,12 +1,16 @@
 // lookupgen: prepares the lookup directory of the working directory ahead of
 // play, so that the hold'em agents start without generating anything: the
-// evaluator state table, then the equity tables and the cluster tables of the
-// chosen rounds, each only where its file is missing or has the wrong size.
-// A round whose equity tables are generated again gets new cluster tables
-// too, so the clusters always belong to the equities on disk.
+// evaluator state table, then round by round the equity, cluster, utility and
+// hold'em bucket tables, each only where its file is missing or has the wrong
+// size. A round whose equity tables are generated again gets new cluster,
+// utility and bucket tables too, so every table belongs to the equities on
+// disk. Rounds are released once prepared, so the river alone sets the peak
+// memory.
 #include <tclap/CmdLine.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -53,12 +57,29 @@ std::vector<bool> parseRounds(const std::string& list) {
   return chosen;
 }
 
-bool equityPresent(const EquityTables& tables, int round) {
-  for (int players = 2; players <= 3; ++players)
-    if (!table_file_ok(EquityTables::equityFileName(players, round),
-                       tables.getRoundSize(round) * sizeof(double)))
-      return false;
+bool filesPresent(const std::vector<std::string>& names, uint64_t bytes) {
+  for (const std::string& name : names)
+    if (!table_file_ok(name, bytes)) return false;
   return true;
+}
+
+std::vector<std::string> holdemFiles(int round) {
+  std::vector<std::string> names;
+  for (int players = 2; players <= 3; ++players)
+    for (int position = 0; position < players; ++position)
+      names.push_back(EquityTables::holdemFileName(players, round, position));
+  return names;
+}
+
+// Runs one step and reports what it did with the time it took.
+void timed(const std::string& what, const std::function<bool()>& step) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool made = step();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f s", seconds);
+  std::cout << what << (made ? ": made in " : ": loaded in ") << time << std::endl;
 }
 
 }  // namespace
@@ -69,14 +90,17 @@ int main(int argc, char** argv) {
   try {
     TCLAP::CmdLine cmd(
         "Prepares the lookup tables of the hold'em agents in the directory lookup/ of the "
-        "working directory (created when missing): the evaluator state table lookup/tpt, the "
-        "equity tables and the cluster tables of the chosen rounds. Each table is made only "
-        "where its file is missing or has the wrong size; the others are left as they are. "
-        "The river takes most of the time and about 2.2 GB of memory.",
+        "working directory (created when missing): the evaluator state table lookup/tpt and, "
+        "for each chosen round, its equity, cluster, two utility and five hold'em bucket "
+        "tables. Each table is made only where its file is missing or has the wrong size, "
+        "and a table made again is followed by every table derived from it. The utility "
+        "tables solve the one-street games kuhn.preflop.2p.game, kuhn.flop.2p.game, "
+        "kuhn.turn.2p.game and kuhn.river.2p.game, which must be in the working directory "
+        "(copy them from games/). The river takes most of the time and about 5 GB of memory.",
         ' ', "1.0");
     TCLAP::ValueArg<unsigned> threadsArg(
-        "t", "threads", "Threads generating equities (default 0: one per core)", false, 0, "N",
-        cmd);
+        "t", "threads", "Threads generating equities and utilities (default 0: one per core)",
+        false, 0, "N", cmd);
     TCLAP::ValueArg<std::string> roundsArg(
         "r", "rounds",
         "Comma-separated rounds to prepare: preflop, flop, turn, river (or 0 to 3), or all "
@@ -94,46 +118,71 @@ int main(int argc, char** argv) {
   struct stat st;
   if (stat("lookup", &st) != 0 && mkdir("lookup", 0755) != 0)
     fail("cannot create the directory lookup");
+  // A street game is read only when its utilities are solved, which may be
+  // after hours of work; a missing one is reported before any of it.
+  for (int round = 0; round < 4; ++round) {
+    if (!chosen[round]) continue;
+    const std::string game = EquityTables::utilityGameFile(round);
+    if (FILE* file = std::fopen(game.c_str(), "r")) {
+      std::fclose(file);
+    } else {
+      std::fflush(stdout);
+      std::fprintf(stderr, "ERROR: could not open game %s\n", game.c_str());
+      return 1;
+    }
+  }
   randomize();
 
   if (table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) {
     std::cout << "lookup/tpt is present" << std::endl;
-  } else if (!writeTptFiles("lookup")) {
-    return 1;
+  } else {
+    timed("lookup/tpt", [] {
+      if (!writeTptFiles("lookup")) std::exit(1);
+      return true;
+    });
   }
 
   EquityTables tables;
   tables.setThreads(threads);
-  std::unique_ptr<StateTable> stateTable;
-  std::vector<bool> regenerated(4, false);
   for (int round = 0; round < 4; ++round) {
     if (!chosen[round]) continue;
-    if (equityPresent(tables, round)) {
-      std::cout << "The " << kRoundNames[round] << " equity tables are present" << std::endl;
+    const std::string name = kRoundNames[round];
+    const uint64_t n = tables.getRoundSize(round);
+    const std::vector<std::string> buckets = holdemFiles(round);
+    if (filesPresent({EquityTables::equityFileName(2, round),
+                      EquityTables::equityFileName(3, round)},
+                     n * sizeof(double)) &&
+        filesPresent({EquityTables::clusterFileName(2, round),
+                      EquityTables::clusterFileName(3, round)},
+                     n) &&
+        filesPresent({EquityTables::utilityFileName(round, 0),
+                      EquityTables::utilityFileName(round, 1)},
+                     n * sizeof(double)) &&
+        filesPresent(buckets, n)) {
+      std::cout << "The " << name << " tables are present" << std::endl;
       continue;
     }
-    if (!stateTable) stateTable = std::make_unique<StateTable>("lookup/tpt");
-    tables.generateRound(round, stateTable->data());
-    tables.free();
-    regenerated[round] = true;
-  }
-  stateTable.reset();
-
-  for (int round = 0; round < 4; ++round) {
-    if (!chosen[round]) continue;
-    const uint64_t n = tables.getRoundSize(round);
-    for (int players = 2; players <= 3; ++players) {
-      const std::string name = EquityTables::clusterFileName(players, round);
-      if (!regenerated[round] && table_file_ok(name, n)) {
-        std::cout << name << " is present" << std::endl;
-        continue;
+    bool newEquities = false, newUtilities = false;
+    timed(name + " equity tables", [&] { return newEquities = tables.prepareEquityRound(round); });
+    timed(name + " cluster tables",
+          [&] { return tables.prepareClusterRound(round, newEquities); });
+    timed(name + " utility tables", [&] {
+      if (newEquities) {
+        tables.solveUtility(round);
+        newUtilities = true;
+      } else {
+        newUtilities = tables.loadUtility(round);
       }
-      std::cout << "generating " << kRoundNames[round] << " clusters " << players << "p"
-                << std::endl;
-      double* equity = loadDoubleTable(EquityTables::equityFileName(players, round).c_str(), n);
-      delete[] doCluster(n, equity, name);
-      delete[] equity;
-    }
+      return newUtilities;
+    });
+    // Bucket tables derive from the utilities: new utilities, new buckets.
+    if (newUtilities)
+      for (const std::string& bucket : buckets) std::remove(bucket.c_str());
+    for (int players = 2; players <= 3; ++players)
+      for (int position = 0; position < players; ++position)
+        timed(EquityTables::holdemFileName(players, round, position),
+              [&] { return tables.loadHoldemTable(players, round, position); });
+    tables.releaseRound(round);
   }
   std::cout << "Lookup tables ready" << std::endl;
   return 0;
