@@ -135,6 +135,8 @@ class CFR {
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
   void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const;
+  void trainClusterTrees(uint64_t iterations, int round, const std::function<void(int, int)>& deal,
+                         State& state);
 
   bool useDealTrees = true;
   std::unique_ptr<DealTrees> dealTrees;  // resolved after the tree is complete

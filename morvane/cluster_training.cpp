@@ -10,12 +10,14 @@
 // utility fill threaded.
 #include <cassert>
 #include <ctime>
+#include <thread>
+#include <vector>
 #include <iostream>
-#include <optional>
 
 #include "EquityTables.h"
 #include "cfr.h"
 #include "cluster_trees.h"
+#include "equity_generator.h"
 #include "util.h"
 
 namespace {
@@ -89,6 +91,7 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   for (int p = 0; p < n; ++p) reach[p] = 1.0;
 
   State state;
+  initState(game, 0, &state);
   if (!treeBuilt) {
     initState(game, 0, &state);
     for (int c = 0; c < NUM_CLUSTERS; ++c) {
@@ -102,9 +105,6 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   }
   std::cout << "Number of information sets: " << numInformationSets() << std::endl;
 
-  std::optional<ClusterTrees> trees;
-  if (useClusterTrees && ClusterTrees::supports(game)) trees.emplace(*this);
-
   // The representative hand of every starting-hand class.
   const hand_indexer_s* preflop = equityTables->getIndexer(0);
   uint8_t classHands[169][2];
@@ -112,37 +112,39 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
     if (!hand_unindex(preflop, 0, h, classHands[h]))
       __assert_fail("hand_unindex(preflop, 0, h, hand)", __FILE__, __LINE__, __func__);
 
+  // Pass (p, h): seat p holds class h's hand; the other seats' cards and the
+  // board come from the front of the other 50 cards, shuffled.
   uint8_t rest[52];
-  uint8_t cards[7];
-  for (uint64_t i = 0; i < iterations; ++i) {
-    if (logProgress) printTenths(i, iterations, last, elapsed);
-    initState(game, 0, &state);
-    for (int p = 0; p < n; ++p) {
-      for (int h = 0; h < 169; ++h) {
-        state.holeCards[p][0] = classHands[h][0];
-        state.holeCards[p][1] = classHands[h][1];
-        const int restSize = remainingCards(classHands[h], 2, rest);
-        shuffle(rest, 2 * (n - 1) + board, restSize);
-        int next = 0;
-        for (int q = 0; q < n; ++q) {
-          if (q == p) continue;
-          state.holeCards[q][0] = rest[next++];
-          state.holeCards[q][1] = rest[next++];
-        }
-        for (int c = 0; c < board; ++c) state.boardCards[c] = rest[next++];
-        for (int q = 0; q < n; ++q) {
-          cards[0] = state.holeCards[q][0];
-          cards[1] = state.holeCards[q][1];
-          for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
-          clusterBucket[0][q] = equityTables->getCluster(cards, n, clusterRound) & 0xff;
-        }
-        if (trees) {
-          const ShowdownOutcome outcome =
-              showdownOutcome(showdownValue(state.holeCards[0], state.boardCards, board),
-                              showdownValue(state.holeCards[1], state.boardCards, board));
-          trees->calc(static_cast<int>(clusterBucket[0][0]), static_cast<int>(clusterBucket[0][1]),
-                      outcome, reach, utility);
-        } else {
+  auto deal = [&](int p, int h) {
+    state.holeCards[p][0] = classHands[h][0];
+    state.holeCards[p][1] = classHands[h][1];
+    const int restSize = remainingCards(classHands[h], 2, rest);
+    shuffle(rest, 2 * (n - 1) + board, restSize);
+    int next = 0;
+    for (int q = 0; q < n; ++q) {
+      if (q == p) continue;
+      state.holeCards[q][0] = rest[next++];
+      state.holeCards[q][1] = rest[next++];
+    }
+    for (int c = 0; c < board; ++c) state.boardCards[c] = rest[next++];
+  };
+
+  if (useClusterTrees && ClusterTrees::supports(game)) {
+    trainClusterTrees(iterations, round, deal, state);
+  } else {
+    uint8_t cards[7];
+    for (uint64_t i = 0; i < iterations; ++i) {
+      if (logProgress) printTenths(i, iterations, last, elapsed);
+      initState(game, 0, &state);
+      for (int p = 0; p < n; ++p) {
+        for (int h = 0; h < 169; ++h) {
+          deal(p, h);
+          for (int q = 0; q < n; ++q) {
+            cards[0] = state.holeCards[q][0];
+            cards[1] = state.holeCards[q][1];
+            for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
+            clusterBucket[0][q] = equityTables->getCluster(cards, n, clusterRound) & 0xff;
+          }
           calc(&state, reach, 0, utility);
         }
       }
@@ -151,6 +153,72 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   useCardAbstraction = false;
   useClusters = false;
   useHoldemTables = holdem;
+}
+
+// The loop of trainIS over resolved trees. The deals are drawn in the same
+// order as in the plain loop, a batch of iterations at a time; the clusters
+// and showdown outcomes of a batch, which take most of the time, are worked
+// out on several threads; then the batch's passes run in order. So the sums
+// are exactly those of the plain loop.
+void CFR::trainClusterTrees(uint64_t iterations, int round,
+                            const std::function<void(int, int)>& deal, State& state) {
+  const ClusterTrees trees(*this);
+  const int board = game->numBoardCards[0];
+  const EquityTables& tables = *equityTables;
+  struct Pass {
+    uint8_t cards[2][7];  // each seat's hole cards, then the board
+    uint8_t cluster[2];
+    ShowdownOutcome outcome;
+  };
+  constexpr uint64_t kBatch = 256;
+  const size_t perIteration = 2 * 169;
+  std::vector<Pass> passes(kBatch * perIteration);
+  const unsigned threads = equityThreads(fillThreads);
+
+  long last = static_cast<long>(std::time(nullptr));
+  double elapsed = 0.0;
+  const double reach[2] = {1.0, 1.0};
+  double utility[2];
+  for (uint64_t i0 = 0; i0 < iterations; i0 += kBatch) {
+    const uint64_t i1 = std::min(iterations, i0 + kBatch);
+    const size_t count = (i1 - i0) * perIteration;
+    size_t k = 0;
+    for (uint64_t i = i0; i < i1; ++i)
+      for (int p = 0; p < 2; ++p)
+        for (int h = 0; h < 169; ++h, ++k) {
+          deal(p, h);
+          for (int q = 0; q < 2; ++q) {
+            passes[k].cards[q][0] = state.holeCards[q][0];
+            passes[k].cards[q][1] = state.holeCards[q][1];
+            for (int c = 0; c < board; ++c) passes[k].cards[q][2 + c] = state.boardCards[c];
+          }
+        }
+
+    auto work = [&](size_t from, size_t to) {
+      for (size_t j = from; j < to; ++j) {
+        Pass& pass = passes[j];
+        for (int q = 0; q < 2; ++q)
+          pass.cluster[q] = static_cast<uint8_t>(tables.getCluster(pass.cards[q], 2, round));
+        pass.outcome = showdownOutcome(showdownValue(pass.cards[0], pass.cards[0] + 2, board),
+                                       showdownValue(pass.cards[1], pass.cards[1] + 2, board));
+      }
+    };
+    std::vector<std::thread> pool;
+    const size_t share = (count + threads - 1) / threads;
+    for (unsigned t = 1; t < threads && t * share < count; ++t)
+      pool.emplace_back(work, t * share, std::min(count, (t + 1) * share));
+    work(0, std::min(count, share));
+    for (std::thread& t : pool) t.join();
+
+    k = 0;
+    for (uint64_t i = i0; i < i1; ++i) {
+      if (logProgress) printTenths(i, iterations, last, elapsed);
+      for (size_t j = 0; j < perIteration; ++j, ++k) {
+        const Pass& pass = passes[k];
+        trees.calc(pass.cluster[0], pass.cluster[1], pass.outcome, reach, utility);
+      }
+    }
+  }
 }
 
 void CFR::fillUtility(double** tables, uint64_t size, int round) {

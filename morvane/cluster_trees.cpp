@@ -81,12 +81,18 @@ uint32_t ClusterTrees::resolve(CFR& cfr, const State* state) {
   for (uint32_t& c : n.child) c = NONE;
   if (state->finished) {
     // The betting is that of `state`; only the cards differ.
+    Payoff payoff;
     for (int o = 0; o < 3; ++o) {
       State dealt = *state;
       std::memcpy(dealt.holeCards, deals[o].holeCards, sizeof dealt.holeCards);
       std::memcpy(dealt.boardCards, deals[o].boardCards, sizeof dealt.boardCards);
-      for (int p = 0; p < 2; ++p) n.payoff[o][p] = valueOfState(game, &dealt, p);
+      for (int p = 0; p < 2; ++p) payoff.value[o][p] = valueOfState(game, &dealt, p);
     }
+    size_t k = 0;
+    while (k < payoffs.size() && std::memcmp(&payoffs[k], &payoff, sizeof payoff) != 0) ++k;
+    if (k == payoffs.size()) payoffs.push_back(payoff);
+    assert(k <= UINT16_MAX);
+    n.payoff = static_cast<uint16_t>(k);
     nodes[index] = n;
     return index;
   }
@@ -107,8 +113,8 @@ void ClusterTrees::calcAt(uint32_t index, ShowdownOutcome outcome, const double*
                           double* utility) const {
   const Node& n = nodes[index];
   if (!n.info) {
-    utility[0] = n.payoff[outcome][0];
-    utility[1] = n.payoff[outcome][1];
+    utility[0] = payoffs[n.payoff].value[outcome][0];
+    utility[1] = payoffs[n.payoff].value[outcome][1];
     return;
   }
   const int seat = n.seat;
@@ -136,8 +142,8 @@ void ClusterTrees::calcAt(uint32_t index, ShowdownOutcome outcome, const double*
 void ClusterTrees::utilAt(uint32_t index, ShowdownOutcome outcome, double* utility) const {
   const Node& n = nodes[index];
   if (!n.info) {
-    utility[0] = n.payoff[outcome][0];
-    utility[1] = n.payoff[outcome][1];
+    utility[0] = payoffs[n.payoff].value[outcome][0];
+    utility[1] = payoffs[n.payoff].value[outcome][1];
     return;
   }
   double strategy[NUM_ABSTRACT_ACTIONS];

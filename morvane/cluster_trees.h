@@ -69,13 +69,19 @@ class ClusterTrees {
 
  private:
   static constexpr uint32_t NONE = UINT32_MAX;
+  // 32 bytes, so that the trees of all pairs stay small in the cache.
   struct Node {
     CFRNode* info;  // null at a terminal
     uint32_t child[NUM_ABSTRACT_ACTIONS];
-    double payoff[3][2];  // terminal: [outcome][seat]
+    uint16_t payoff;  // terminal: its entry of `payoffs`
     uint8_t seat;
     uint8_t numValid;
     uint8_t valid[NUM_ABSTRACT_ACTIONS];
+  };
+  // A terminal's payoffs [outcome][seat]; the same few betting sequences end
+  // every pair's tree, so each distinct set is stored once.
+  struct Payoff {
+    double value[3][2];
   };
 
   uint32_t resolve(CFR& cfr, const State* state);
@@ -85,6 +91,7 @@ class ClusterTrees {
 
   const Game* game;
   std::vector<Node> nodes;
+  std::vector<Payoff> payoffs;
   std::vector<uint32_t> roots;  // by c0 * NUM_CLUSTERS + c1
   State deals[3];               // hands with each outcome, for the payoffs
 };
