@@ -314,12 +314,12 @@ bool EquityTables::loadHoldemTable(int players, int round, int position) {
   // the round's whole chain is prepared: equities, clusters, utilities.
   const int utilityPosition = position == 0 ? 0 : 1;
   if (!utilityTable[2][round][utilityPosition]) {
+    // Utilities of equities made just now are stale.
     const bool newEquities = prepareEquityRound(round);
     prepareClusterRound(round, newEquities);
     if (newEquities)
-      solveUtility(round);
-    else
-      loadUtility(round);
+      for (int p = 0; p < 2; ++p) std::remove(utilityFileName(round, p).c_str());
+    loadUtility(round);
   } else if (!getEquityTable(players, round)) {
     prepareEquityRound(round);
   }

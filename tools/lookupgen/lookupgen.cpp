@@ -166,15 +166,11 @@ int main(int argc, char** argv) {
     timed(name + " equity tables", [&] { return newEquities = tables.prepareEquityRound(round); });
     timed(name + " cluster tables",
           [&] { return tables.prepareClusterRound(round, newEquities); });
-    timed(name + " utility tables", [&] {
-      if (newEquities) {
-        tables.solveUtility(round);
-        newUtilities = true;
-      } else {
-        newUtilities = tables.loadUtility(round);
-      }
-      return newUtilities;
-    });
+    // Utilities of equities made just now are stale.
+    if (newEquities)
+      for (int position = 0; position < 2; ++position)
+        std::remove(EquityTables::utilityFileName(round, position).c_str());
+    timed(name + " utility tables", [&] { return newUtilities = tables.loadUtility(round); });
     // Bucket tables derive from the utilities: new utilities, new buckets.
     if (newUtilities)
       for (const std::string& bucket : buckets) std::remove(bucket.c_str());
