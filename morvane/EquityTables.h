@@ -7,7 +7,11 @@
 //   hold'em bucket tables: 5 * utility bucket (0, 1) + equity bucket (0 .. 4),
 //     one per player count, round and seat;
 //   utility tables: a seat's expected utility in the two-player game of one
-//     street.
+//     street, from an equilibrium of that game on the street's clusters
+//     (CFR::trainIS, CFR::fillUtility; the games "kuhn.<street>.2p.game" are
+//     read from the working directory).
+// Bucket tables need the utilities, which need the clusters, which need the
+// equities: a missing table makes whatever it needs first, round by round.
 // Tables live as raw files under "lookup/" in the working directory: they are
 // generated when missing and loaded afterwards. A file whose size is not the
 // table's size is reported with a "Warning: " line and generated again.
