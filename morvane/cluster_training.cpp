@@ -93,7 +93,6 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   State state;
   initState(game, 0, &state);
   if (!treeBuilt) {
-    initState(game, 0, &state);
     for (int c = 0; c < NUM_CLUSTERS; ++c) {
       if (c % 100000 == 0)
         std::cout << "Estou aqui: " << (1.0 + c) / size * 100.0 << "%" << std::endl;
