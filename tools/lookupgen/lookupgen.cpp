@@ -15,6 +15,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -77,8 +78,11 @@ void timed(const std::string& what, const std::function<bool()>& step) {
   const bool made = step();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  char time[32];
-  std::snprintf(time, sizeof time, "%.1f s", seconds);
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  char time[80];
+  std::snprintf(time, sizeof time, "%.1f s (peak memory so far %ld MB)", seconds,
+                usage.ru_maxrss / 1024);
   std::cout << what << (made ? ": made in " : ": loaded in ") << time << std::endl;
 }
 
