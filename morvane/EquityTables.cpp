@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
+#include "cfr.h"
 #include "equity_generator.h"
 #include "table_checks.h"
 #include "tpt.h"
@@ -286,43 +288,62 @@ uint8_t* EquityTables::getHoldemTable(int players, int round, int position) cons
   return holdemTable[players][round][position];
 }
 
+void computeHoldemBuckets(uint64_t n, const double* u, const double* e, uint8_t* out) {
+  double uLo, uHi, eLo, eHi;
+  extremes(u, n, uLo, uHi);
+  extremes(e, n, eLo, eHi);
+  for (uint64_t k = 0; k < n; ++k)
+    out[k] = static_cast<uint8_t>(scaled(u[k], uLo, uHi, 1.0) * 5 + scaled(e[k], eLo, eHi, 4.0));
+}
+
 void EquityTables::loadHoldemTables() {
-  for (int players = 2; players <= 3; ++players) {
-    for (int round = 0; round < 4; ++round) {
-      const uint64_t n = getRoundSize(round);
-      for (int position = 0; position < players; ++position) {
-        const std::string name = holdemFileName(players, round, position);
-        uint8_t*& slot = holdemTable[players][round][position];
-        delete[] slot;
-        slot = nullptr;
-        if (table_file_ok(name, n)) {
-          std::cout << "Loading table " << name << "!" << std::endl;
-          slot = loadByteTable(name.c_str(), n);
-          if (tableAccepted(name, bucketTableProblem(slot, n))) continue;
-          delete[] slot;
-          slot = nullptr;
-        }
-        std::cout << "File " << name << " is missing!\n"
-                  << "Computing hsut for " << players << " players and round " << round
-                  << std::endl;
-        // The two-player utility table serves three players as well.
-        const double* u = utilityTable[2][round][position == 0 ? 0 : 1];
-        const double* e = getEquityTable(players, round);
-        if (!u)
-          fatal(name + " needs the two-player utility tables of the " + roundNames[round] +
-                ", which are not loaded");
-        if (!e) fatal(name + " needs the equity tables, which are not loaded");
-        double uLo, uHi, eLo, eHi;
-        extremes(u, n, uLo, uHi);
-        extremes(e, n, eLo, eHi);
-        slot = new uint8_t[n];
-        for (uint64_t k = 0; k < n; ++k)
-          slot[k] = static_cast<uint8_t>(scaled(u[k], uLo, uHi, 1.0) * 5 +
-                                         scaled(e[k], eLo, eHi, 4.0));
-        saveByteTable(name.c_str(), slot, n);
-      }
-    }
+  for (int players = 2; players <= 3; ++players)
+    for (int round = 0; round < 4; ++round)
+      for (int position = 0; position < players; ++position)
+        loadHoldemTable(players, round, position);
+}
+
+void EquityTables::loadHoldemRound(int round) {
+  for (int players = 2; players <= 3; ++players)
+    for (int position = 0; position < players; ++position)
+      loadHoldemTable(players, round, position);
+}
+
+bool EquityTables::loadHoldemTable(int players, int round, int position) {
+  assert(validPlayersRound(players, round) && position >= 0 && position < players);
+  const uint64_t n = getRoundSize(round);
+  const std::string name = holdemFileName(players, round, position);
+  uint8_t*& slot = holdemTable[players][round][position];
+  delete[] slot;
+  slot = nullptr;
+  if (table_file_ok(name, n)) {
+    std::cout << "Loading table " << name << "!" << std::endl;
+    slot = loadByteTable(name.c_str(), n);
+    if (tableAccepted(name, bucketTableProblem(slot, n))) return false;
+    delete[] slot;
+    slot = nullptr;
   }
+  std::cout << "File " << name << " is missing!\n"
+            << "Computing hsut for " << players << " players and round " << round
+            << std::endl;
+  // The two-player utility table serves three players as well. Without it
+  // the round's whole chain is prepared: equities, clusters, utilities.
+  const int utilityPosition = position == 0 ? 0 : 1;
+  if (!utilityTable[2][round][utilityPosition]) {
+    // Utilities of equities made just now are stale.
+    const bool newEquities = prepareEquityRound(round);
+    prepareClusterRound(round, newEquities);
+    if (newEquities)
+      for (int p = 0; p < 2; ++p) std::remove(utilityFileName(round, p).c_str());
+    loadUtility(round);
+  } else if (!getEquityTable(players, round)) {
+    prepareEquityRound(round);
+  }
+  slot = new uint8_t[n];
+  computeHoldemBuckets(n, utilityTable[2][round][utilityPosition], getEquityTable(players, round),
+                       slot);
+  saveByteTable(name.c_str(), slot, n);
+  return true;
 }
 
 void EquityTables::freeHoldemTables() {
@@ -356,6 +377,88 @@ void EquityTables::setUtilityTable(int round, int position, double* table) {
   slot = table;
 }
 
+std::string EquityTables::utilityGameFile(int round) {
+  return std::string("kuhn.") + fileRoundNames[round] + ".2p.game";
+}
+
+void EquityTables::loadUtility() {
+  for (int round = 0; round < 4; ++round) loadUtility(round);
+}
+
+bool EquityTables::loadUtility(int round) {
+  assert(round >= 0 && round <= 3);
+  const uint64_t n = getRoundSize(round);
+  bool loaded = true;
+  for (int position = 0; position < 2 && loaded; ++position) {
+    const std::string name = utilityFileName(round, position);
+    if (table_file_ok(name, n * sizeof(double))) {
+      std::cout << "Loading table " << name << "!" << std::endl;
+      setUtilityTable(round, position, loadDoubleTable(name.c_str(), n));
+      if (!tableAccepted(name, utilityTableProblem(getUtilityTable(round, position), n))) {
+        setUtilityTable(round, position, nullptr);
+        loaded = false;
+      }
+    } else {
+      std::cout << "File " << name << " is missing!\n"
+                << "Computing ne for " << 2 << " players and round " << round << std::endl;
+      loaded = false;
+    }
+  }
+  CFR::logProgress = true;
+  if (loaded) return false;
+  solveUtility(round);
+  return true;
+}
+
+void EquityTables::solveUtility(int round) {
+  assert(round >= 0 && round <= 3);
+  const uint64_t n = getRoundSize(round);
+  if (!getEquityTable(2, round) && !(maxEquity[2][round] > minEquity[2][round]))
+    fatal(std::string("the ") + roundNames[round] +
+          " utility tables need its equity tables, which are not loaded");
+  if (!getClusterTable(2, round))
+    fatal(std::string("the ") + roundNames[round] +
+          " utility tables need its cluster tables, which are not loaded");
+
+  const std::string gameFile = utilityGameFile(round);
+  std::cout << "Loading game " << gameFile << "!" << std::endl;
+  FILE* file = std::fopen(gameFile.c_str(), "r");
+  if (!file) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile.c_str());
+    std::exit(1);
+  }
+  const std::unique_ptr<Game, void (*)(void*)> game(readGame(file), std::free);
+  std::fclose(file);
+  if (!game) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile.c_str());
+    std::exit(1);
+  }
+
+  double* tables[2] = {new double[n], new double[n]};
+  {
+    CFR cfr(game.get());
+    cfr.setEquityTables(this);
+    cfr.setFillThreads(threads_);
+    const auto start = std::chrono::steady_clock::now();
+    cfr.trainIS(utilityIterations_, getIndexer(round), static_cast<int>(indexRound(round)),
+                round);
+    const auto trained = std::chrono::steady_clock::now();
+    cfr.fillUtility(tables, n, round);
+    const auto filled = std::chrono::steady_clock::now();
+    char line[160];
+    std::snprintf(line, sizeof line, "%s utilities: trainIS %.1f s, fillUtility %.1f s",
+                  roundNames[round], std::chrono::duration<double>(trained - start).count(),
+                  std::chrono::duration<double>(filled - trained).count());
+    std::cout << line << std::endl;
+  }
+  setUtilityTable(round, 0, tables[0]);
+  setUtilityTable(round, 1, tables[1]);
+  saveDoubleTable(utilityFileName(round, 0).c_str(), tables[0], n);
+  saveDoubleTable(utilityFileName(round, 1).c_str(), tables[1], n);
+}
+
 void EquityTables::freeUtility() {
   for (auto& players : utilityTable)
     for (auto& round : players)
@@ -363,6 +466,74 @@ void EquityTables::freeUtility() {
         delete[] t;
         t = nullptr;
       }
+}
+
+bool EquityTables::prepareEquityRound(int round) {
+  assert(round >= 0 && round <= 3);
+  if (getEquityTable(2, round) && getEquityTable(3, round)) return false;
+  const uint64_t n = getRoundSize(round);
+  if (table_file_ok(equityFileName(2, round), n * sizeof(double)) &&
+      table_file_ok(equityFileName(3, round), n * sizeof(double))) {
+    bool sound = true;
+    for (int players = 2; players <= 3 && sound; ++players) {
+      const std::string name = equityFileName(players, round);
+      setEquityTable(players, round, loadDoubleTable(name.c_str(), n));
+      sound = tableAccepted(name, equityTableProblem(getEquityTable(players, round), n));
+    }
+    if (sound) {
+      updateExtremes();
+      return false;
+    }
+    for (int players = 2; players <= 3; ++players) setEquityTable(players, round, nullptr);
+  }
+  const std::unique_ptr<StateTable> stateTable = loadStateTable();
+  generateRound(round, stateTable->data());
+  updateExtremes();
+  return true;
+}
+
+bool EquityTables::prepareClusterRound(int round, bool remake) {
+  assert(round >= 0 && round <= 3);
+  const uint64_t n = getRoundSize(round);
+  bool made = false;
+  for (int players = 2; players <= 3; ++players) {
+    const std::string name = clusterFileName(players, round);
+    if (!remake && getClusterTable(players, round)) continue;
+    if (!remake && table_file_ok(name, n)) {
+      setClusterTable(players, round, loadByteTable(name.c_str(), n));
+      if (tableAccepted(name, clusterTableProblem(getClusterTable(players, round), n))) continue;
+      setClusterTable(players, round, nullptr);
+    }
+    double* equity = getEquityTable(players, round);
+    if (!equity) {
+      prepareEquityRound(round);
+      equity = getEquityTable(players, round);
+    }
+    std::cout << "generating " << roundNames[round] << " clusters " << players << "p"
+              << std::endl;
+    setClusterTable(players, round, doCluster(n, equity, name));
+    made = true;
+  }
+  return made;
+}
+
+void EquityTables::releaseRound(int round) {
+  if (round < 0 || round > 3) return;
+  for (int players = 2; players <= 3; ++players) {
+    setEquityTable(players, round, nullptr);
+    setClusterTable(players, round, nullptr);
+    for (int position = 0; position < players; ++position) {
+      delete[] holdemTable[players][round][position];
+      holdemTable[players][round][position] = nullptr;
+    }
+  }
+  for (int position = 0; position < 2; ++position) setUtilityTable(round, position, nullptr);
+}
+
+void EquityTables::setEquityExtremes(int players, int round, double lo, double hi) {
+  if (!validPlayersRound(players, round)) return;
+  minEquity[players][round] = lo;
+  maxEquity[players][round] = hi;
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,11 @@
 //   hold'em bucket tables: 5 * utility bucket (0, 1) + equity bucket (0 .. 4),
 //     one per player count, round and seat;
 //   utility tables: a seat's expected utility in the two-player game of one
-//     street.
+//     street, from an equilibrium of that game on the street's clusters
+//     (CFR::trainIS, CFR::fillUtility; the games "kuhn.<street>.2p.game" are
+//     read from the working directory).
+// Bucket tables need the utilities, which need the clusters, which need the
+// equities: a missing table makes whatever it needs first, round by round.
 // Tables live as raw files under "lookup/" in the working directory: they are
 // generated when missing and loaded afterwards. A file whose size is not the
 // table's size is reported with a "Warning: " line and generated again.
@@ -55,20 +59,52 @@ class EquityTables {
   // Loads "lookup/tpt", generating it first when it is missing or damaged.
   static std::unique_ptr<StateTable> loadStateTable();
 
+  // Makes sure the two equity tables of a round are held: loaded from their
+  // files, or generated and saved (then it returns true).
+  bool prepareEquityRound(int round);
+  // Makes sure the two cluster tables of a round are held: loaded from their
+  // files, or made from the round's equity tables and saved, which `remake`
+  // forces. Returns true when it made them.
+  bool prepareClusterRound(int round, bool remake);
+
   // Hold'em bucket tables: loads the twenty tables, computing the missing
-  // ones from the equity tables and the two-player utility tables.
+  // ones from the equity tables and the two-player utility tables. A round
+  // whose utility tables are not held gets its equity, cluster and utility
+  // tables first, loaded or made as needed.
   void loadHoldemTables();
+  // The same for the five tables of one round.
+  void loadHoldemRound(int round);
+  // One table; true when it was computed rather than loaded.
+  bool loadHoldemTable(int players, int round, int position);
   void freeHoldemTables();
   // Bucket (0 .. 9) of the hand (hole cards, then the board so far) for a
   // seat in a game of `players` players.
   int holdemTableIndex(int players, int round, int position, const uint8_t* cards) const;
   uint8_t* getHoldemTable(int players, int round, int position) const;
 
-  // Utility tables of the two-player street games, [round][position].
+  // Utility tables of the two-player street games, [round][position]:
+  // loads the eight tables, solving the street games whose files are missing
+  // (see utilityGameFile), and saves what it computed.
+  void loadUtility();
+  // The two tables of one round; true when the street was solved.
+  bool loadUtility(int round);
+  // Solves the street game of a round and saves both of its tables, whatever
+  // is on disk. Needs the round's equity and cluster tables.
+  void solveUtility(int round);
+  // CFR iterations per street (100,000 unless changed).
+  void setUtilityIterations(uint64_t iterations) { utilityIterations_ = iterations; }
+  // The one-street game of a round, read from the working directory.
+  static std::string utilityGameFile(int round);
   double* getUtilityTable(int round, int position) const;
   // Takes ownership of a new[] array, as setEquityTable.
   void setUtilityTable(int round, int position, double* table);
   void freeUtility();
+
+  // Releases every table of a round (equity, cluster, utility and bucket).
+  void releaseRound(int round);
+  // Sets the extremes of an equity table that is not held, for callers that
+  // work with cluster tables alone.
+  void setEquityExtremes(int players, int round, double lo, double hi);
 
   // Cluster tables: loads the eight tables, or rebuilds all eight from the
   // equity tables when any file is missing.
@@ -113,7 +149,15 @@ class EquityTables {
   double maxEquity[4][4];          // [players][round]
   double minEquity[4][4];
   unsigned threads_ = 0;
+  uint64_t utilityIterations_ = 100000;
 };
+
+// Bucket of every class from its two-player utility u and its equity e:
+// 5 * round((u - min u) / (max u - min u)) + round(4 * (e - min e) / (max e -
+// min e)), 0 .. 9, each scaled part 0 when its table is constant. The
+// extremes are scanned from the largest finite double and the smallest
+// positive normal one, as for the clusters.
+void computeHoldemBuckets(uint64_t n, const double* u, const double* e, uint8_t* out);
 
 // Clusters of an equity table: round(100 * (e - min) / (max - min)) per entry,
 // saved under fileName. Returns a new[] array of size entries.

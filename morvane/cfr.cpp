@@ -94,9 +94,8 @@ void CFR::translate(int index, const State* state, Action* action) {
 double CFR::winProb(int bucket) {
   if (useCardAbstraction) {
     if (!useClusters) throw "Not working... only at 5am";
-    // Cluster equities come from the hold'em lookup tables, which are not
-    // wired into this solver yet.
-    throw "not implemented";
+    return equityTables->clusterToEquity(static_cast<uint8_t>(bucket), game->numPlayers,
+                                         clusterRound);
   }
   if (game->numRanks == 13 && game->numSuits == 4) throw "not implemented";
   if (game->numRounds == 1 && game->numBoardCards[0] == 0 && game->numHoleCards == 1)

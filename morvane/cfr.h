@@ -37,6 +37,7 @@
 #include "CFRNode.h"
 #include "game.h"
 #include "infoset_store.h"
+#include "hand_index.h"
 
 class EquityTables;  // hold'em lookup tables; lent to the solver, never owned
 class FlatCFR;
@@ -91,6 +92,23 @@ class CFR {
   void calcUtil(const State* state, double* utility);
   // Removes folds of near-certain winners and calls of near-certain losers.
   void eliminateActions();
+
+  // One-street cluster games (cluster_training.cpp). trainIS builds the tree
+  // for clusters 0 .. 100 and runs `iterations` rounds of one pass per hero
+  // seat and pre-flop class, every seat keyed by the cluster of its cards in
+  // `round`; `indexer` at `indexerRound` only sizes the progress line.
+  void trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexerRound, int round);
+  // tables[p][i]: seat p's average utility with class i of `round` under the
+  // average strategies trainIS left; `size` is the round's class count.
+  void fillUtility(double** tables, uint64_t size, int round);
+  // The plain fillUtility loop over classes begin .. end-1, dealt with the
+  // process engine, into tables[p][i - begin].
+  void fillUtilityReference(double** tables, uint64_t begin, uint64_t end, int round);
+  // Two-player cluster games run over resolved cluster trees (default) or
+  // with the reference recursion and loop.
+  void setUseClusterTrees(bool on) { useClusterTrees = on; }
+  // Threads of the fast utility fill (0, the default: one per core).
+  void setFillThreads(unsigned threads) { fillThreads = threads; }
 
   EquityTables* getEquityTables() const { return equityTables; }
   void setEquityTables(EquityTables* tables) { equityTables = tables; }
@@ -166,6 +184,10 @@ class CFR {
   size_t minParallelDecisions = 100000;
   std::unique_ptr<InfoSetStore> store;  // the active representation when set
   std::unique_ptr<FlatCFR> flat;        // the pass over `store`
+  void trainClusterTrees(uint64_t iterations, int round, const std::function<void(int, int)>& deal,
+                         State& state);
+  bool useClusterTrees = true;
+  unsigned fillThreads = 0;
 };
 
 std::ostream& operator<<(std::ostream& out, const CFR& cfr);

@@ -166,14 +166,25 @@ TEST(EquityTablesAccess, RoundSizesAndOutOfRangeArguments) {
   EXPECT_EQ(EquityTables::utilityFileName(1, 1), "lookup/utility_flop_2p_1");
 }
 
-TEST(EquityTablesDeathTest, BucketTablesWithoutUtilityTablesStopWithAMessage) {
+// Without utility tables the bucket tables make them first: from the equities
+// held, clusters are made and saved, then the street game is solved, which
+// here is missing from the working directory.
+TEST(EquityTablesDeathTest, BucketTablesWithoutUtilityTablesSolveTheStreetFirst) {
   LookupDir dir(false);
   EXPECT_EXIT(
       {
         EquityTables tables;
+        for (int players = 2; players <= 3; ++players) {
+          double* equity = new double[169];
+          for (int k = 0; k < 169; ++k) equity[k] = 0.2 + k / 300.0;
+          tables.setEquityTable(players, 0, equity);
+        }
+        tables.updateExtremes();
         tables.loadHoldemTables();
       },
-      ::testing::ExitedWithCode(1), "ERROR: lookup/holdem_preflop_2p_0 needs the two-player");
+      ::testing::ExitedWithCode(1), "ERROR: could not open game kuhn.preflop.2p.game");
+  EXPECT_EQ(fileSize("lookup/preflop_2p_c"), 169);
+  EXPECT_EQ(fileSize("lookup/preflop_3p_c"), 169);
 }
 
 // Over many deals of 4 cards from 45, every card is equally likely at every

@@ -1,19 +1,32 @@
 # Runs lookupgen for the pre-flop round in a fresh directory holding the test
-# state table: the first run makes the four pre-flop files and the conversion
-# table, the second finds them and makes nothing, the third finds a damaged
-# equity table and a damaged conversion table of the right sizes and makes
-# them again.
-#   cmake -DLOOKUPGEN=<tool> -DTPT=<state table> -DWORK=<scratch dir> -P lookupgen_preflop.cmake
+# state table: without the street games it stops at once; with them the first
+# run makes the eleven pre-flop files, the second finds them and makes nothing,
+# the third finds a damaged equity table and a damaged conversion table of the
+# right sizes and makes them again, with everything derived from them.
+#   cmake -DLOOKUPGEN=<tool> -DTPT=<state table> -DGAMES=<games dir> -DWORK=<scratch dir>
+#         -P lookupgen_preflop.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/lookup")
 file(CREATE_LINK "${TPT}" "${WORK}/lookup/tpt" SYMBOLIC)
+
+execute_process(COMMAND "${LOOKUPGEN}" --rounds preflop
+  WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(FIND "${err}" "ERROR: could not open game kuhn.preflop.2p.game" at)
+if(NOT status EQUAL 1 OR at EQUAL -1 OR EXISTS "${WORK}/lookup/preflop_2p")
+  message(FATAL_ERROR "a missing street game was not refused up front (${status}):\n${out}${err}")
+endif()
+file(GLOB games "${GAMES}/kuhn.*.2p.game")
+file(COPY ${games} DESTINATION "${WORK}")
 
 execute_process(COMMAND "${LOOKUPGEN}" --rounds preflop --threads 2
   WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE first)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "first run failed (${status}):\n${first}")
 endif()
-foreach(file preflop_2p:1352 preflop_3p:1352 preflop_2p_c:169 preflop_3p_c:169)
+foreach(file preflop_2p:1352 preflop_3p:1352 preflop_2p_c:169 preflop_3p_c:169
+             utility_preflop_2p_0:1352 utility_preflop_2p_1:1352
+             holdem_preflop_2p_0:169 holdem_preflop_2p_1:169 holdem_preflop_3p_0:169
+             holdem_preflop_3p_1:169 holdem_preflop_3p_2:169)
   string(REPLACE ":" ";" parts "${file}")
   list(GET parts 0 name)
   list(GET parts 1 size)
@@ -25,7 +38,8 @@ endforeach()
 if(EXISTS "${WORK}/lookup/flop_2p")
   message(FATAL_ERROR "a round that was not asked for was generated")
 endif()
-foreach(line "lookup/tpt is present" "Indexing pre-flop hands..." "generating pre-flop clusters 3p")
+foreach(line "lookup/tpt is present" "Indexing pre-flop hands..." "generating pre-flop clusters 3p"
+             "Computing ne for 2 players and round 0" "lookup/holdem_preflop_3p_2: made in")
   string(FIND "${first}" "${line}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "first run did not print '${line}':\n${first}")
@@ -34,8 +48,8 @@ endforeach()
 
 execute_process(COMMAND "${LOOKUPGEN}" --rounds 0
   WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE second)
-string(FIND "${second}" "Indexing" at)
-if(NOT status EQUAL 0 OR NOT at EQUAL -1)
+string(FIND "${second}" "The pre-flop tables are present" at)
+if(NOT status EQUAL 0 OR at EQUAL -1)
   message(FATAL_ERROR "second run generated again (${status}):\n${second}")
 endif()
 
@@ -51,7 +65,8 @@ if(NOT status EQUAL 0)
 endif()
 foreach(line "Warning: lookup/preflop_2p is damaged (an equity outside [0, 1] at entry 0)"
              "Warning: lookup/tpt.indexes is damaged" "Generating lookup/tpt.indexes"
-             "Indexing pre-flop hands..." "generating pre-flop clusters 2p")
+             "Indexing pre-flop hands..." "generating pre-flop clusters 2p"
+             "Computing ne for 2 players and round 0" "lookup/holdem_preflop_2p_0: made in")
   string(FIND "${third}" "${line}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "third run did not print '${line}':\n${third}")

@@ -1,18 +1,21 @@
 // lookupgen: prepares the lookup directory of the working directory ahead of
 // play, so that the hold'em agents start without generating anything: the
-// evaluator state table, then the equity tables and the cluster tables of the
-// chosen rounds, each only where its file is missing or has the wrong size.
-// A round whose equity tables are generated again gets new cluster tables
-// too, so the clusters always belong to the equities on disk. A file of the
-// right size whose contents fail their check is made again like a missing
-// one.
+// evaluator state table, then round by round the equity, cluster, utility and
+// hold'em bucket tables, each only where its file is missing, has the wrong
+// size or fails its content check. A round whose equity tables are generated
+// again gets new cluster, utility and bucket tables too, so every table
+// belongs to the equities on disk. Rounds are released once prepared, so the
+// river alone sets the peak memory.
 #include <tclap/CmdLine.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -56,25 +59,6 @@ std::vector<bool> parseRounds(const std::string& list) {
   return chosen;
 }
 
-// A table file is present when it has its size and its contents pass their
-// check; a damaged one is reported and made again.
-bool equityPresent(const EquityTables& tables, int round) {
-  const uint64_t n = tables.getRoundSize(round);
-  for (int players = 2; players <= 3; ++players) {
-    const std::string name = EquityTables::equityFileName(players, round);
-    if (!table_file_ok(name, n * sizeof(double))) return false;
-    const std::unique_ptr<double[]> table(loadDoubleTable(name.c_str(), n));
-    if (!tableAccepted(name, equityTableProblem(table.get(), n))) return false;
-  }
-  return true;
-}
-
-bool clusterPresent(const std::string& name, uint64_t n) {
-  if (!table_file_ok(name, n)) return false;
-  const std::unique_ptr<uint8_t[]> table(loadByteTable(name.c_str(), n));
-  return tableAccepted(name, clusterTableProblem(table.get(), n));
-}
-
 // The evaluator state table, checked; null when it is missing or damaged.
 std::unique_ptr<StateTable> loadStateTable() {
   if (!table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) return nullptr;
@@ -89,6 +73,20 @@ bool indexesPresent() {
   return tableAccepted("lookup/tpt.indexes", stateTableIndexesProblem(indexes.get()));
 }
 
+// Runs one step and reports what it did with the time it took.
+void timed(const std::string& what, const std::function<bool()>& step) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool made = step();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  char time[80];
+  std::snprintf(time, sizeof time, "%.1f s (peak memory so far %ld MB)", seconds,
+                usage.ru_maxrss / 1024);
+  std::cout << what << (made ? ": made in " : ": loaded in ") << time << std::endl;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,14 +95,18 @@ int main(int argc, char** argv) {
   try {
     TCLAP::CmdLine cmd(
         "Prepares the lookup tables of the hold'em agents in the directory lookup/ of the "
-        "working directory (created when missing): the evaluator state table lookup/tpt, the "
-        "equity tables and the cluster tables of the chosen rounds. Each table is made only "
-        "where its file is missing or has the wrong size; the others are left as they are. "
-        "The river takes most of the time and about 2.2 GB of memory.",
+        "working directory (created when missing): the evaluator state table lookup/tpt and, "
+        "for each chosen round, its equity, cluster, two utility and five hold'em bucket "
+        "tables. Each table is made only where its file is missing, has the wrong size or "
+        "fails its content check, "
+        "and a table made again is followed by every table derived from it. The utility "
+        "tables solve the one-street games kuhn.preflop.2p.game, kuhn.flop.2p.game, "
+        "kuhn.turn.2p.game and kuhn.river.2p.game, which must be in the working directory "
+        "(copy them from games/). The river takes most of the time and about 5 GB of memory.",
         ' ', "1.0");
     TCLAP::ValueArg<unsigned> threadsArg(
-        "t", "threads", "Threads generating equities (default 0: one per core)", false, 0, "N",
-        cmd);
+        "t", "threads", "Threads generating equities and utilities (default 0: one per core)",
+        false, 0, "N", cmd);
     TCLAP::ValueArg<std::string> roundsArg(
         "r", "rounds",
         "Comma-separated rounds to prepare: preflop, flop, turn, river (or 0 to 3), or all "
@@ -122,53 +124,71 @@ int main(int argc, char** argv) {
   struct stat st;
   if (stat("lookup", &st) != 0 && mkdir("lookup", 0755) != 0)
     fail("cannot create the directory lookup");
+  // A street game is read only when its utilities are solved, which may be
+  // after hours of work; a missing one is reported before any of it.
+  for (int round = 0; round < 4; ++round) {
+    if (!chosen[round]) continue;
+    const std::string game = EquityTables::utilityGameFile(round);
+    if (FILE* file = std::fopen(game.c_str(), "r")) {
+      std::fclose(file);
+    } else {
+      std::fflush(stdout);
+      std::fprintf(stderr, "ERROR: could not open game %s\n", game.c_str());
+      return 1;
+    }
+  }
   randomize();
 
-  // Kept for the equity generation.
-  std::unique_ptr<StateTable> stateTable = loadStateTable();
-  if (stateTable) {
+  // The state table and its conversion table; a damaged one is made again.
+  if (loadStateTable()) {
     std::cout << "lookup/tpt is present" << std::endl;
     if (indexesPresent()) {
       std::cout << "lookup/tpt.indexes is present" << std::endl;
     } else {
-      std::cout << "Generating lookup/tpt.indexes" << std::endl;
-      saveIntTable("lookup/tpt.indexes", generateTptIndexes().get(), TPT_INDEXES_SIZE);
+      timed("lookup/tpt.indexes", [] {
+        std::cout << "Generating lookup/tpt.indexes" << std::endl;
+        saveIntTable("lookup/tpt.indexes", generateTptIndexes().get(), TPT_INDEXES_SIZE);
+        return true;
+      });
     }
-  } else if (!writeTptFiles("lookup")) {
-    return 1;
+  } else {
+    timed("lookup/tpt", [] {
+      if (!writeTptFiles("lookup")) std::exit(1);
+      return true;
+    });
   }
 
   EquityTables tables;
   tables.setThreads(threads);
-  std::vector<bool> regenerated(4, false);
   for (int round = 0; round < 4; ++round) {
     if (!chosen[round]) continue;
-    if (equityPresent(tables, round)) {
-      std::cout << "The " << kRoundNames[round] << " equity tables are present" << std::endl;
-      continue;
-    }
-    if (!stateTable) stateTable = std::make_unique<StateTable>("lookup/tpt");
-    tables.generateRound(round, stateTable->data());
-    tables.free();
-    regenerated[round] = true;
-  }
-  stateTable.reset();
-
-  for (int round = 0; round < 4; ++round) {
-    if (!chosen[round]) continue;
-    const uint64_t n = tables.getRoundSize(round);
-    for (int players = 2; players <= 3; ++players) {
-      const std::string name = EquityTables::clusterFileName(players, round);
-      if (!regenerated[round] && clusterPresent(name, n)) {
-        std::cout << name << " is present" << std::endl;
-        continue;
-      }
-      std::cout << "generating " << kRoundNames[round] << " clusters " << players << "p"
-                << std::endl;
-      double* equity = loadDoubleTable(EquityTables::equityFileName(players, round).c_str(), n);
-      delete[] doCluster(n, equity, name);
-      delete[] equity;
-    }
+    const std::string name = kRoundNames[round];
+    // Every table is loaded and checked, so that a damaged one is made again
+    // with everything derived from it.
+    bool newEquities = false, newClusters = false, newUtilities = false, newBuckets = false;
+    timed(name + " equity tables", [&] { return newEquities = tables.prepareEquityRound(round); });
+    timed(name + " cluster tables",
+          [&] { return newClusters = tables.prepareClusterRound(round, newEquities); });
+    // Utilities of equities made just now are stale.
+    if (newEquities)
+      for (int position = 0; position < 2; ++position)
+        std::remove(EquityTables::utilityFileName(round, position).c_str());
+    timed(name + " utility tables", [&] { return newUtilities = tables.loadUtility(round); });
+    // Bucket tables derive from the utilities: new utilities, new buckets.
+    if (newUtilities)
+      for (int players = 2; players <= 3; ++players)
+        for (int position = 0; position < players; ++position)
+          std::remove(EquityTables::holdemFileName(players, round, position).c_str());
+    for (int players = 2; players <= 3; ++players)
+      for (int position = 0; position < players; ++position)
+        timed(EquityTables::holdemFileName(players, round, position), [&] {
+          const bool made = tables.loadHoldemTable(players, round, position);
+          newBuckets = newBuckets || made;
+          return made;
+        });
+    if (!newEquities && !newClusters && !newUtilities && !newBuckets)
+      std::cout << "The " << name << " tables are present" << std::endl;
+    tables.releaseRound(round);
   }
   std::cout << "Lookup tables ready" << std::endl;
   return 0;
