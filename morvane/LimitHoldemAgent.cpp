@@ -56,7 +56,15 @@ const char* LimitHoldemAgent::strategyPath(const Game* game) {
 
 void LimitHoldemAgent::loadTables() {
   tables = std::make_unique<EquityTables>();
-  tables->load();
+  // Play and training read only the bucket tables; the equity tables (2.2 GB)
+  // are needed only to compute bucket tables that are not on disk yet.
+  bool bucketsOnDisk = true;
+  for (int players = 2; players <= 3 && bucketsOnDisk; ++players)
+    for (int round = 0; round < 4 && bucketsOnDisk; ++round)
+      for (int position = 0; position < players && bucketsOnDisk; ++position)
+        bucketsOnDisk = table_file_ok(EquityTables::holdemFileName(players, round, position),
+                                      tables->getRoundSize(round));
+  if (!bucketsOnDisk) tables->load();
   tables->loadHoldemTables();
 }
 

@@ -59,6 +59,8 @@ class LimitHoldemAgent : public PokerAgent {
 
  private:
   void prepare(uint64_t iterations);
+  // The bucket tables, and the equity tables when a bucket table has to be
+  // computed first.
   void loadTables();
 
   std::unique_ptr<CFR> solver;

@@ -1,0 +1,212 @@
+// The hold'em agent: which strategy file it takes, what it prints on a start
+// with a strategy, the keys of its decisions (the bucket of the viewing seat
+// for the players still in, written into the loaded tables by the tests) and
+// the decisions its strategy cannot hold.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "LimitHoldemAgent.h"
+#include "holdem_support.h"
+
+namespace {
+
+// Gives the tests the match state and the solver's key of the last decision.
+class Probe : public LimitHoldemAgent {
+ public:
+  using LimitHoldemAgent::LimitHoldemAgent;
+
+  void see(const std::string& line) {
+    ASSERT_GT(readMatchState(line.c_str(), game, &matchState), 0) << line;
+  }
+  // The key of the decision on `line`, after the agent has taken it.
+  std::string decide(const std::string& line, Action* taken = nullptr) {
+    see(line);
+    Action action{a_invalid, -1};
+    getAction(action);
+    if (taken) *taken = action;
+    return getSolver()->abstraction(&matchState.state);
+  }
+  void decideOnly(const std::string& line) {
+    see(line);
+    Action action;
+    getAction(action);
+  }
+  const State& state() const { return matchState.state; }
+  const Game* definition() const { return game; }
+
+  // Puts `bucket` into the loaded bucket table for the hand `cards` (hole
+  // cards then board, in protocol text).
+  void setBucket(int players, int round, int position, const char* cards, uint8_t bucket) {
+    uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+    int consumed = 0;
+    const int n = readCards(cards, 7, hand, &consumed);
+    ASSERT_EQ(n, round == 0 ? 2 : 4 + round) << cards;
+    EquityTables* tables = getEquityTables();
+    uint8_t* table = tables->getHoldemTable(players, round, position);
+    ASSERT_NE(table, nullptr);
+    table[hand_index_last(tables->getIndexer(round), hand)] = bucket;
+  }
+};
+
+class HoldemAgent : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    ASSERT_TRUE(makeHoldemWorkDir(dir_->path()));
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_->path());
+    std::filesystem::remove_all("strategies");
+    std::filesystem::create_directory("strategies");
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  // Constructs the agent of `gameFile` and returns what it printed.
+  std::unique_ptr<Probe> start(const char* gameFile, std::string* out = nullptr) {
+    testing::internal::CaptureStdout();
+    auto agent = std::make_unique<Probe>(gameFile, 10);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    if (out) *out = printed;
+    return agent;
+  }
+
+  static TempDir* dir_;
+  std::filesystem::path previous_;
+};
+
+TempDir* HoldemAgent::dir_ = nullptr;
+
+bool hasLine(const std::string& text, const std::string& line) {
+  return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(HoldemAgentFiles, StrategyFileByBettingTypeAndPlayers) {
+  GamePtr limit2 = readGameFile(holdemGamePath(kHoldemGames[0]));
+  GamePtr limit3 = readGameFile(holdemGamePath(kHoldemGames[1]));
+  GamePtr nolimit2 = readGameFile(holdemGamePath(kHoldemGames[2]));
+  ASSERT_TRUE(limit2 && limit3 && nolimit2);
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(limit2.get()), "strategies/holdem.limit.2p/strategy");
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(limit3.get()), "strategies/holdem.limit.3p/strategy");
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(nolimit2.get()),
+               "strategies/holdem.nolimit.2p/strategy");
+  Game nolimit3 = *nolimit2;
+  nolimit3.numPlayers = 3;
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(&nolimit3), "strategies/holdem.nolimit.3p/strategy");
+}
+
+TEST_F(HoldemAgent, TwoPlayerLimitLoadsItsStrategyAndKeysByTheSeatsBucket) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[0], "strategies/holdem.limit.2p/strategy"));
+  std::string out;
+  auto agent = start(kHoldemGames[0], &out);
+  EXPECT_EQ(out.find("Training"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
+  // With every bucket table on disk the equity tables are not needed.
+  EXPECT_EQ(out.find("Equity tables"), std::string::npos) << out;
+  EXPECT_TRUE(hasLine(out, "Loading table lookup/holdem_river_2p_1!")) << out;
+  // 6,378 betting decisions, ten buckets each.
+  EXPECT_EQ(agent->getSolver()->numInformationSets(), 63780u);
+  EXPECT_EQ(agent->getSolver()->getEquityTables(), agent->getEquityTables());
+
+  // Seat 1 posts the small blind and acts first before the flop.
+  agent->setBucket(2, 0, 1, "AsKs", 7);
+  agent->setBucket(2, 0, 0, "AsKs", 2);  // the other seat's table is not read
+  Action action;
+  EXPECT_EQ(agent->decide("MATCHSTATE:1:0::|AsKs", &action), "1:0:7:");
+  EXPECT_TRUE(agent->getSolver()->useCardAbstraction);
+  EXPECT_TRUE(agent->getSolver()->useHoldemTables);
+  EXPECT_EQ(action.size, 0);
+  EXPECT_NE(action.type, a_invalid);
+
+  // Later rounds: hole cards and the board so far; the history has no
+  // round separators.
+  agent->setBucket(2, 1, 1, "AsKs2c3d4h", 3);
+  EXPECT_EQ(agent->decide("MATCHSTATE:1:0:crc/r:|AsKs/2c3d4h"), "1:1:3:crcr");
+  EXPECT_EQ(agent->getSolver()->holdemBucket[1][2][1], 3u);
+  agent->setBucket(2, 3, 0, "9d9cAdKd2c3d4h", 9);
+  EXPECT_EQ(agent->decide("MATCHSTATE:0:0:cc/cc/rc/:9d9c|/Ad2c3d/4h/Kd"), "0:3:9:ccccrc");
+  // The mode stays on between decisions.
+  EXPECT_TRUE(agent->getSolver()->useHoldemTables);
+
+  // A table value outside 0 .. 9 has no strategy, even though the solver
+  // would find a node for the low bits of some other value.
+  agent->setBucket(2, 2, 1, "AsKs2c3d4h5s", 12);
+  const std::string turn = "MATCHSTATE:1:0:cc/cc/c:|AsKs/2c3d4h/5s";
+  EXPECT_THROW(agent->decideOnly(turn), std::out_of_range);
+  agent->setBucket(2, 2, 1, "AsKs2c3d4h5s", 10);
+  EXPECT_THROW(agent->decideOnly(turn), std::out_of_range);
+  agent->setBucket(2, 2, 1, "AsKs2c3d4h5s", 0);
+  EXPECT_EQ(agent->decide(turn), "1:2:0:ccccc");
+}
+
+TEST_F(HoldemAgent, ThreePlayerKeysUseTheTablesOfThePlayersStillIn) {
+  // Only the river betting after two ways into it: all three in, or the
+  // first seat folded before the flop.
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[1], "strategies/holdem.limit.3p/strategy",
+                                 {"MATCHSTATE:0:0:ccc/ccc/ccc/:||/2c3d4h/5s/6c",
+                                  "MATCHSTATE:0:0:cfc/cc/cc/:||/2c3d4h/5s/6c"}));
+  std::string out;
+  auto agent = start(kHoldemGames[1], &out);
+  EXPECT_EQ(out.find("Training"), std::string::npos) << out;
+  EXPECT_TRUE(hasLine(out, "Loading table lookup/holdem_river_3p_2!")) << out;
+
+  const char* hand0 = "JhTh2c3d4h5s6c";
+  const char* hand1 = "AsKs2c3d4h5s6c";
+  const char* hand2 = "QhQd2c3d4h5s6c";
+  agent->setBucket(3, 3, 0, hand0, 5);
+  agent->setBucket(2, 3, 0, hand0, 1);
+  agent->setBucket(3, 3, 1, hand1, 8);
+  agent->setBucket(2, 3, 1, hand1, 4);
+  agent->setBucket(3, 3, 2, hand2, 2);
+  agent->setBucket(2, 3, 1, hand2, 6);
+
+  // Three players in: the three-player table of the seat.
+  EXPECT_EQ(agent->decide("MATCHSTATE:0:0:ccc/ccc/ccc/:JhTh||/2c3d4h/5s/6c"), "0:3:5:ccccccccc");
+  EXPECT_EQ(agent->decide("MATCHSTATE:1:0:ccc/ccc/ccc/c:|AsKs|/2c3d4h/5s/6c"),
+            "1:3:8:cccccccccc");
+  // After a fold: the two-player table. The third seat, which has no table
+  // of its own there, reads the second seat's.
+  EXPECT_EQ(agent->decide("MATCHSTATE:1:0:cfc/cc/cc/:|AsKs|/2c3d4h/5s/6c"), "1:3:4:cfccccc");
+  EXPECT_EQ(agent->getSolver()->holdemBucket[3][3][1], 8u);
+  EXPECT_EQ(agent->decide("MATCHSTATE:2:0:cfc/cc/cc/c:||QhQd/2c3d4h/5s/6c"), "2:3:6:cfcccccc");
+
+  // Betting the strategy does not hold.
+  EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:crfc/cc/cc/:JhTh||/2c3d4h/5s/6c"),
+               std::out_of_range);
+}
+
+TEST_F(HoldemAgent, NoLimitStrategyNeverRaisesAndHoldsNoRaisedBetting) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
+  auto agent = start(kHoldemGames[2]);
+  size_t nodes = 0;
+  for (const CFR::NodeMap& map : agent->getSolver()->maps())
+    for (const auto& [key, node] : map) {
+      ++nodes;
+      EXPECT_FALSE(node->isActionValid(2)) << key;
+      EXPECT_EQ(key.find('r'), std::string::npos) << key;
+    }
+  EXPECT_GT(nodes, 0u);
+
+  // Whatever it samples, never a raise.
+  for (int i = 0; i < 200; ++i) {
+    Action action;
+    agent->decide("MATCHSTATE:1:0::|AsKs", &action);
+    EXPECT_NE(action.type, a_raise);
+    agent->decide("MATCHSTATE:0:0:cc/:9d9c|/Ad2c3d", &action);
+    EXPECT_NE(action.type, a_raise);
+  }
+  // An opponent's raise, and an all-in that leaves only the agent able to act.
+  EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r300:9d9c|"), std::out_of_range);
+  EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r20000:9d9c|"), std::out_of_range);
+  EXPECT_EQ(numActingPlayers(agent->definition(), &agent->state()), 1);
+}
