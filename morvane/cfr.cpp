@@ -8,6 +8,7 @@
 
 #include "combinator.h"
 #include "dealtrees.h"
+#include "EquityTables.h"
 #include "util.h"
 
 bool CFR::logProgress = false;
@@ -69,6 +70,11 @@ void CFR::applyAbstractedAction(int index, const State* state, State* child) {
   getAbstractedAction(index, state, &action);
   *child = *state;
   doAction(game, &action, child);
+}
+
+int CFR::holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const {
+  if (!equityTables) throw "Deve carregar equity tables para correr cfr no hold'em poker";
+  return equityTables->holdemTableIndex(players, round, seat, cards);
 }
 
 void CFR::translate(int index, const State* state, Action* action) {
@@ -275,6 +281,86 @@ void CFR::train(uint64_t iterations) {
   // No iterations, no average to add.
   if (iterations > 0)
     for (int p = 0; p < n; ++p) gameUtility[p] += total[p] / iterations;
+}
+
+// Number of buckets per round of the hold'em tables.
+constexpr int HOLDEM_BUCKETS = 10;
+
+void CFR::buildHoldemTree() {
+  State state;
+  initState(game, 0, &state);
+  const int combinations = HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS;
+  int built = 0;
+  for (int b0 = 0; b0 < HOLDEM_BUCKETS; ++b0)
+    for (int b1 = 0; b1 < HOLDEM_BUCKETS; ++b1)
+      for (int b2 = 0; b2 < HOLDEM_BUCKETS; ++b2)
+        for (int b3 = 0; b3 < HOLDEM_BUCKETS; ++b3) {
+          const int bucket[MAX_ROUNDS] = {b0, b1, b2, b3};
+          for (int r = 0; r < MAX_ROUNDS; ++r)
+            for (int p = 0; p < game->numPlayers; ++p) {
+              holdemBucket[r][2][p] = static_cast<uint64_t>(bucket[r]);
+              if (game->numPlayers == 3) holdemBucket[r][3][p] = static_cast<uint64_t>(bucket[r]);
+            }
+          createAbstractedGameTree(&state);
+          if (++built % 100 == 0)
+            std::cout << built / static_cast<double>(combinations) * 100.0 << "%" << std::endl;
+        }
+  treeBuilt = true;
+}
+
+void CFR::fillHoldemBuckets(const State* state) {
+  const int board = sumBoardCards(game, game->numRounds - 1);
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  for (int p = 0; p < game->numPlayers; ++p) {
+    for (int c = 0; c < game->numHoleCards; ++c) cards[c] = state->holeCards[p][c];
+    for (int c = 0; c < board; ++c) cards[game->numHoleCards + c] = state->boardCards[c];
+    for (int r = 0; r < game->numRounds; ++r) {
+      holdemBucket[r][2][p] = holdemTableBucket(2, r, p, cards) & 0xFF;
+      if (game->numPlayers == 3)
+        holdemBucket[r][3][p] = holdemTableBucket(3, r, p, cards) & 0xFF;
+    }
+  }
+}
+
+void CFR::trainHoldem(uint64_t iterations) {
+  useCardAbstraction = true;
+  useHoldemTables = true;
+
+  std::vector<uint8_t> deck = trainingDeck();
+  const int deckSize = static_cast<int>(deck.size());
+  const int k = cardsPerDeal();
+  const int n = game->numPlayers;
+  long last = static_cast<long>(std::time(nullptr));
+  double elapsed = 0.0;
+  double reach[MAX_PLAYERS];
+  double utility[MAX_PLAYERS];
+  for (int p = 0; p < n; ++p) reach[p] = 1.0;
+
+  if (!treeBuilt) {
+    buildHoldemTree();
+    dealTrees.reset();
+  }
+  std::cout << "Number of information sets: " << numInformationSets() << std::endl;
+
+  State state;
+  for (uint64_t i = 0; i < iterations; ++i) {
+    if (logProgress) printProgress(i, iterations, last, elapsed);
+    initState(game, 0, &state);
+    for (int j = 0; j < k; ++j) {
+      const int other = pick_a_number(0, deckSize - 1);
+      std::swap(deck[j], deck[other]);
+    }
+    setDealtCards(deck.data(), &state);
+    fillHoldemBuckets(&state);
+    calc(&state, reach, 0, utility);
+  }
+
+  if (!gameUtility) {
+    gameUtility = std::make_unique<double[]>(n);
+    for (int p = 0; p < n; ++p) gameUtility[p] = 0.0;
+  }
+  useCardAbstraction = false;
+  useHoldemTables = false;
 }
 
 void CFR::calcUtil(const State* state, double* utility) {

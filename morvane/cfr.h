@@ -51,6 +51,9 @@ class CFR {
   // `child` = `state` after the abstract action `index`, which must be valid
   // at the node of `state`.
   void applyAbstractedAction(int index, const State* state, State* child);
+  // Hold'em bucket (0 to 9) of a seat's hand (hole cards, then the board) in
+  // a game of `players` active players: the equity tables' hold'em tables.
+  virtual int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const;
   // Win-probability estimate of a card bucket, used for pruning.
   virtual double winProb(int bucket);
   // The action the agents send for an abstract action index.
@@ -65,6 +68,10 @@ class CFR {
   void calc(const State* state, const double* reach, uint8_t prevActor, double* utility);
   // Builds the tree when needed, then runs `iterations` sampled deals.
   void train(uint64_t iterations);
+  // Hold'em: builds the tree once for every combination of buckets 0 to 9
+  // per round, then runs `iterations` shuffled deals with the buckets read
+  // from the equity tables' hold'em tables (which must be loaded).
+  void trainHoldem(uint64_t iterations);
   // Expected utility per seat of the average strategies, over every deal.
   void calcUtility(double* utility);
   void calcUtil(const State* state, double* utility);
@@ -117,6 +124,9 @@ class CFR {
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
   void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const;
+  void buildHoldemTree();
+  // Writes holdemBucket for every round and seat of a dealt state.
+  void fillHoldemBuckets(const State* state);
 
   bool useDealTrees = true;
   std::unique_ptr<DealTrees> dealTrees;  // resolved after the tree is complete
