@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,10 +28,14 @@ class ScriptedAgent : public PokerAgent {
   void holeCards(uint8_t* cards, uint8_t player) override {
     events.push_back("hole" + std::to_string(player) + ":" + std::to_string(cards[0]));
   }
+  // An answer of type a_invalid and size -1 stands for an information set
+  // the strategy lacks.
   void getAction(Action& action) override {
     events.push_back("get");
-    action = answers.front();
+    const Action next = answers.front();
     answers.pop_front();
+    if (next.type == a_invalid && next.size == -1) throw std::out_of_range("no such key");
+    action = next;
   }
   void actionEvent(uint8_t player, Action action) override {
     events.push_back("action" + std::to_string(player) + actionChars[action.type]);
@@ -105,7 +110,13 @@ SessionResult runSession(const std::string& gameFile, std::deque<Action> answers
   return result;
 }
 
-const Action kFold{a_fold, 0}, kCall{a_call, 0}, kRaise{a_raise, 0};
+const Action kFold{a_fold, 0}, kCall{a_call, 0}, kRaise{a_raise, 0}, kMissing{a_invalid, -1};
+
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
 
 }  // namespace
 
@@ -168,4 +179,77 @@ TEST(Session, RoundChangeCarriesTheClosingActionThenTheNewStage) {
       "hole0:" + std::to_string(makeCard(11, 3)), "stage0", "get", "action0c",
       "action1c", "stage1", "get", "action0c", "action1r", "get", "action0f", "over-1"};
   EXPECT_EQ(r.events, expected);
+}
+
+TEST(Session, MissingInformationSetIsAnsweredWithACallAndOneWarningPerHand) {
+  testing::internal::CaptureStdout();
+  const SessionResult r = runSession(kuhnGamePath(), {kMissing, kMissing, kMissing},
+                                     {
+                                         {"MATCHSTATE:0:0::Ks||\r\n", true},
+                                         {"MATCHSTATE:0:0:crc:Ks||\r\n", true},
+                                         {"MATCHSTATE:0:0:crcc:Ks|Qs|Js\r\n", false},
+                                         {"MATCHSTATE:0:1::Qs||\r\n", true},
+                                     });
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(r.played);
+  const std::vector<std::string> expected = {"MATCHSTATE:0:0::Ks||:c\r\n",
+                                             "MATCHSTATE:0:0:crc:Ks||:c\r\n",
+                                             "MATCHSTATE:0:1::Qs||:c\r\n"};
+  EXPECT_EQ(r.answers, expected);
+  EXPECT_EQ(countOf(out, "Warning: no strategy for the state "), 2u) << out;
+  EXPECT_EQ(countOf(out, "Warning: no strategy for the state MATCHSTATE:0:0::Ks||, calling\n"), 1u);
+}
+
+TEST(Session, NothingIsComputedFromCardsTheLineDidNotCarry) {
+  testing::internal::CaptureStdout();
+  const SessionResult r = runSession(
+      kuhnGamePath(), {kRaise, kRaise, kCall, kRaise},
+      {
+          // Hand 0 is known to the agent with a king.
+          {"MATCHSTATE:0:0::Ks||\r\n", true},
+          // Hand 1 hides seat 0's own card: skipped, not played as the king.
+          {"MATCHSTATE:0:1::|Qs|\r\n", false},
+          // Hand 2 starts although the line that ended hand 0 never came.
+          {"MATCHSTATE:0:2::Qs||\r\n", true},
+          // A ten and a card shown twice are not Kuhn deals: calls, no events.
+          {"MATCHSTATE:0:3::Ts||\r\n", true},
+          {"MATCHSTATE:0:4::Ks|Ks|\r\n", true},
+          // A showdown without the other seats' cards has no known result.
+          {"MATCHSTATE:1:5::|As|\r\n", false},
+          {"MATCHSTATE:1:5:c:|As|\r\n", true},
+          {"MATCHSTATE:1:5:ccc:|As|\r\n", false},
+          {"MATCHSTATE:1:6::|Js|\r\n", false},
+          {"MATCHSTATE:1:6:c:|Js|\r\n", true},
+      });
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::vector<std::string> answers = {
+      "MATCHSTATE:0:0::Ks||:r\r\n", "MATCHSTATE:0:2::Qs||:r\r\n",
+      "MATCHSTATE:0:3::Ts||:c\r\n", "MATCHSTATE:0:4::Ks|Ks|:c\r\n",
+      "MATCHSTATE:1:5:c:|As|:c\r\n", "MATCHSTATE:1:6:c:|Js|:r\r\n"};
+  EXPECT_EQ(r.answers, answers);
+  const std::vector<std::string> events = {
+      "hole0:" + std::to_string(makeCard(11, 3)), "stage0", "get",
+      "hole0:" + std::to_string(makeCard(10, 3)), "stage0", "get",
+      "hole1:" + std::to_string(makeCard(12, 3)), "stage0", "action0c", "get", "action1c",
+      "hole1:" + std::to_string(makeCard(9, 3)), "stage0", "action0c", "get"};
+  EXPECT_EQ(r.events, events);
+  EXPECT_EQ(countOf(out, "Warning: skipped a state without the cards of seat 0"), 1u) << out;
+  EXPECT_EQ(countOf(out, "Warning: the cards of this state cannot be dealt in the game"), 2u);
+  EXPECT_EQ(countOf(out, "Warning: the result of hand 5 is unknown"), 1u);
+}
+
+TEST(Session, OverlongLineIsDroppedWholeWithOneWarning) {
+  // The first 4,095 characters and the tail each read as a match state on
+  // their own; neither may be answered.
+  std::string head = "MATCHSTATE:0:0::Ks||";
+  head.resize(4095, 'x');
+  const std::string longLine = head + "MATCHSTATE:0:7::Ks||\r\n";
+  testing::internal::CaptureStderr();
+  const SessionResult r = runSession(kuhnGamePath(), {kRaise},
+                                     {{longLine, false}, {"MATCHSTATE:0:8::Qs||\r\n", true}});
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(r.answers.size(), 1u);
+  EXPECT_EQ(r.answers[0], "MATCHSTATE:0:8::Qs||:r\r\n");
+  EXPECT_EQ(countOf(err, "WARNING: dropped a line longer than 4095 characters\n"), 1u) << err;
+  EXPECT_EQ(countOf(err, "WARNING"), 1u) << err;
 }
