@@ -6,20 +6,6 @@
 
 #include "util.h"
 
-namespace {
-
-// Until the solver's hold'em training is in this build, a first start without
-// a strategy file stops as it did before.
-template <typename Solver>
-void trainHoldem(Solver& solver, uint64_t iterations) {
-  if constexpr (requires { solver.trainHoldem(iterations); })
-    solver.trainHoldem(iterations);
-  else
-    throw "not implemented";
-}
-
-}  // namespace
-
 const char* const LimitHoldemAgent::HoldemStrategyFiles[4] = {
     "n/a", "n/a", "strategies/holdem.limit.2p/strategy", "strategies/holdem.limit.3p/strategy"};
 const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
@@ -83,7 +69,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations) {
   std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
   CFR::logProgress = true;
   solver->setEquityTables(tables.get());
-  trainHoldem(*solver, iterations);
+  solver->trainHoldem(iterations);
   makeParentDirectories(path);
   // Playing on is still possible; the next start trains again.
   if (!solver->save(path))

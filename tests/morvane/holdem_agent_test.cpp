@@ -4,10 +4,12 @@
 // the decisions its strategy cannot hold.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "LimitHoldemAgent.h"
 #include "holdem_support.h"
@@ -209,4 +211,77 @@ TEST_F(HoldemAgent, NoLimitStrategyNeverRaisesAndHoldsNoRaisedBetting) {
   EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r300:9d9c|"), std::out_of_range);
   EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r20000:9d9c|"), std::out_of_range);
   EXPECT_EQ(numActingPlayers(agent->definition(), &agent->state()), 1);
+}
+
+TEST_F(HoldemAgent, FirstStartTrainsAndSavesThenLaterStartsLoad) {
+  const std::string path = "strategies/holdem.nolimit.2p/strategy";
+  std::filesystem::remove_all("strategies");  // its directory is made too
+  std::string out;
+  auto trained = start(kHoldemGames[2], &out);
+  EXPECT_EQ(out.rfind("Warning: could not load strategy from disk!\n"
+                      "Training hold'em agent with 10 iterations for each information set!\n",
+                      0),
+            0u)
+      << out;
+  EXPECT_TRUE(hasLine(out, "Training hold'em agent with 10 iterations")) << out;
+  EXPECT_TRUE(hasLine(out, "Loading table lookup/holdem_preflop_2p_0!")) << out;
+  ASSERT_TRUE(std::filesystem::exists(path));
+  const size_t keys = trained->getSolver()->numInformationSets();
+  EXPECT_GT(keys, 0u);
+  trained.reset();
+
+  auto loaded = start(kHoldemGames[2], &out);
+  EXPECT_EQ(out.find("Training"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
+  EXPECT_EQ(loaded->getSolver()->numInformationSets(), keys);
+}
+
+// A whole session over a socket pair: the no-limit agent meets raises its
+// strategy cannot hold and answers them with calls, warning once per hand.
+TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
+  auto agent = start(kHoldemGames[2]);
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  const std::vector<std::string> lines = {
+      "MATCHSTATE:0:0:r300:9d9c|\r\n",             // raised before the flop
+      "MATCHSTATE:0:0:r300c/:9d9c|/Ad2c3d\r\n",   // the same hand on the flop
+      "MATCHSTATE:0:0:r300c/cf:9d9c|/Ad2c3d\r\n",  // over
+      "MATCHSTATE:1:1::|AsKs\r\n",                 // held by the strategy
+      "MATCHSTATE:0:2::9d9c|\r\n",                 // not to act
+      "MATCHSTATE:0:2:r20000:9d9c|\r\n",           // all-in: only the agent can act
+  };
+  std::vector<std::string> answers;
+  std::thread dealer([&] {
+    FILE* in = fdopen(dup(fds[1]), "r");
+    char buffer[4096];
+    if (!std::fgets(buffer, sizeof buffer, in)) return;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (write(fds[1], lines[i].data(), lines[i].size()) < 0) break;
+      if ((i == 0 || i == 1 || i == 3 || i == 5) && std::fgets(buffer, sizeof buffer, in))
+        answers.push_back(buffer);
+    }
+    std::fclose(in);
+    close(fds[1]);
+  });
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(agent->attach(fds[0]));
+  EXPECT_TRUE(agent->play());
+  const std::string out = testing::internal::GetCapturedStdout();
+  dealer.join();
+  ASSERT_EQ(answers.size(), 4u);
+  EXPECT_EQ(answers[0], "MATCHSTATE:0:0:r300:9d9c|:c\r\n");
+  EXPECT_EQ(answers[1], "MATCHSTATE:0:0:r300c/:9d9c|/Ad2c3d:c\r\n");
+  EXPECT_TRUE(answers[2] == "MATCHSTATE:1:1::|AsKs:c\r\n" ||
+              answers[2] == "MATCHSTATE:1:1::|AsKs:f\r\n")
+      << answers[2];
+  EXPECT_EQ(answers[3], "MATCHSTATE:0:2:r20000:9d9c|:c\r\n");
+  size_t warnings = 0;
+  for (size_t at = out.find("Warning: "); at != std::string::npos;
+       at = out.find("Warning: ", at + 1))
+    ++warnings;
+  EXPECT_EQ(warnings, 2u) << out;
+  EXPECT_NE(out.find("Warning: no strategy for the state MATCHSTATE:0:0:r300:9d9c|, calling\n"),
+            std::string::npos)
+      << out;
 }
