@@ -246,7 +246,7 @@ TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
   const std::vector<std::string> lines = {
       "MATCHSTATE:0:0:r300:9d9c|\r\n",             // raised before the flop
       "MATCHSTATE:0:0:r300c/:9d9c|/Ad2c3d\r\n",   // the same hand on the flop
-      "MATCHSTATE:0:0:r300c/cf:9d9c|/Ad2c3d\r\n",  // over
+      "MATCHSTATE:0:0:r300c/r600f:9d9c|/Ad2c3d\r\n",  // over
       "MATCHSTATE:1:1::|AsKs\r\n",                 // held by the strategy
       "MATCHSTATE:0:2::9d9c|\r\n",                 // not to act
       "MATCHSTATE:0:2:r20000:9d9c|\r\n",           // all-in: only the agent can act
