@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -284,4 +285,21 @@ TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
   EXPECT_NE(out.find("Warning: no strategy for the state MATCHSTATE:0:0:r300:9d9c|, calling\n"),
             std::string::npos)
       << out;
+}
+
+// The program in the two-player limit game against our dealer and a
+// simplebot, with test-made bucket tables and a strategy of zero sums.
+TEST_F(HoldemAgent, ProgramPlaysAMatchAgainstTheDealer) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[0], "strategies/holdem.limit.2p/strategy"));
+  const MatchRun run = playMatch(dir_->path(), kHoldemGames[0], 300, 11, {"random"});
+  EXPECT_EQ(run.morvaneStatus, 0) << run.morvaneErr;
+  EXPECT_EQ(run.dealerStatus, 0) << slurp(dir_->file("dealer.err"));
+  unsigned errors = 99, timeouts = 99;
+  ASSERT_TRUE(run.morvaneRow(errors, timeouts)) << run.table;
+  EXPECT_EQ(errors, 0u);
+  EXPECT_EQ(timeouts, 0u);
+  EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '\n'), 301);
+  EXPECT_EQ(run.morvaneOut.find("Training"), std::string::npos) << run.morvaneOut;
+  EXPECT_EQ(run.morvaneOut.find("Warning"), std::string::npos) << run.morvaneOut;
+  EXPECT_EQ(run.morvaneErr.find("WARNING"), std::string::npos) << run.morvaneErr;
 }
