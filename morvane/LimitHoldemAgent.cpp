@@ -50,8 +50,16 @@ void LimitHoldemAgent::loadTables() {
       for (int position = 0; position < players && bucketsOnDisk; ++position)
         bucketsOnDisk = table_file_ok(EquityTables::holdemFileName(players, round, position),
                                       tables->getRoundSize(round));
-  if (!bucketsOnDisk) tables->load();
+  if (bucketsOnDisk) {
+    tables->loadHoldemTables();
+    return;
+  }
+  tables->load();
   tables->loadHoldemTables();
+  // What the bucket tables were computed from is not read again.
+  tables->free();
+  tables->freeCluster();
+  tables->freeUtility();
 }
 
 void LimitHoldemAgent::prepare(uint64_t iterations) {
