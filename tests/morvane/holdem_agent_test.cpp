@@ -303,3 +303,44 @@ TEST_F(HoldemAgent, ProgramPlaysAMatchAgainstTheDealer) {
   EXPECT_EQ(run.morvaneOut.find("Warning"), std::string::npos) << run.morvaneOut;
   EXPECT_EQ(run.morvaneErr.find("WARNING"), std::string::npos) << run.morvaneErr;
 }
+
+namespace {
+
+// Decisions per round of the betting tree with fold (only when something is
+// owed), call and a limit raise, counted below `state` up to round `last`.
+void countDecisions(const Game* game, const State& state, int last, uint64_t* perRound) {
+  if (state.finished || state.round > last) return;
+  ++perRound[state.round];
+  const int seat = currentPlayer(game, &state);
+  for (ActionType type : {a_fold, a_call, a_raise}) {
+    Action action{type, 0};
+    if (type == a_fold && state.spent[seat] == state.maxSpent) continue;
+    if (!isValidAction(game, &state, 0, &action)) continue;
+    State child = state;
+    doAction(game, &action, &child);
+    countDecisions(game, child, last, perRound);
+  }
+}
+
+}  // namespace
+
+// The betting rules of the limit game files: blinds, first seats and raise
+// caps all show in the number of decisions of each round.
+TEST(HoldemGames, LimitBettingTreesHaveTheirKnownSizes) {
+  GamePtr two = readGameFile(holdemGamePath(kHoldemGames[0]));
+  GamePtr three = readGameFile(holdemGamePath(kHoldemGames[1]));
+  ASSERT_TRUE(two && three);
+  State start;
+  uint64_t perRound[4] = {};
+  initState(two.get(), 0, &start);
+  countDecisions(two.get(), start, 3, perRound);
+  EXPECT_EQ(std::vector<uint64_t>(perRound, perRound + 4),
+            (std::vector<uint64_t>{8, 70, 630, 5670}));
+  // The three-player river alone has 9.5 million; the rounds before it
+  // already depend on every rule.
+  uint64_t perRound3[4] = {};
+  initState(three.get(), 0, &start);
+  countDecisions(three.get(), start, 2, perRound3);
+  EXPECT_EQ(std::vector<uint64_t>(perRound3, perRound3 + 3),
+            (std::vector<uint64_t>{90, 4412, 205962}));
+}
