@@ -130,8 +130,26 @@ int rankShowdownHand(uint64_t cards) {
 
 }  // namespace gamecore
 
+int gamecore::showdownHandValue(const Game* game, const State* state, uint8_t seat, uint8_t round) {
+  const int boardCards = std::min<int>(sumBoardCards(game, round), MAX_BOARD_CARDS);
+  uint64_t cards = 0;
+  for (int c = 0; c < game->numHoleCards && c < MAX_HOLE_CARDS; ++c) cards |= cardBit(state->holeCards[seat][c]);
+  for (int c = 0; c < boardCards; ++c) cards |= cardBit(state->boardCards[c]);
+  return rankShowdownHand(cards);
+}
+
 double valueOfState(const Game* game, const State* state, uint8_t player) {
-  using gamecore::rankShowdownHand;
+  assert(player < game->numPlayers);
+  int handValue[MAX_PLAYERS];
+  for (int p = 0; p < game->numPlayers; ++p)
+    handValue[p] = state->playerFolded[p] || state->spent[p] <= 0
+                       ? -1
+                       : gamecore::showdownHandValue(game, state, static_cast<uint8_t>(p), state->round);
+  return gamecore::payoffWithHandValues(game, state, handValue, player);
+}
+
+double gamecore::payoffWithHandValues(const Game* game, const State* state, const int* handValue,
+                                      uint8_t player) {
   assert(player < game->numPlayers);
   if (state->playerFolded[player]) return -static_cast<double>(state->spent[player]);
 
@@ -154,18 +172,9 @@ double valueOfState(const Game* game, const State* state, uint8_t player) {
   };
   Entry list[MAX_PLAYERS];
   int n = 0;
-  const int boardCards = std::min<int>(sumBoardCards(game, state->round), MAX_BOARD_CARDS);
   for (int p = 0; p < players; ++p) {
     if (state->spent[p] <= 0) continue;
-    int value = -1;
-    if (!state->playerFolded[p]) {
-      uint64_t cards = 0;
-      for (int c = 0; c < game->numHoleCards && c < MAX_HOLE_CARDS; ++c)
-        cards |= gamecore::cardBit(state->holeCards[p][c]);
-      for (int c = 0; c < boardCards; ++c) cards |= gamecore::cardBit(state->boardCards[c]);
-      value = rankShowdownHand(cards);
-    }
-    list[n++] = Entry{p, state->spent[p], value};
+    list[n++] = Entry{p, state->spent[p], state->playerFolded[p] ? -1 : handValue[p]};
   }
 
   // Peel the pot one layer at a time: each layer of the smallest remaining

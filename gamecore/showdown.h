@@ -11,6 +11,9 @@
 
 #include <cstdint>
 
+struct Game;
+struct State;
+
 namespace gamecore {
 
 constexpr int RANK_MASKS = 1 << 13;  // 13-bit sets of ranks, bit r for rank r
@@ -31,6 +34,15 @@ struct ShowdownTables {
 extern const ShowdownTables showdownTables;
 
 int rankShowdownHand(uint64_t cards);
+
+// Showdown value of a seat's hole cards with the board dealt up to `round`.
+int showdownHandValue(const Game* game, const State* state, uint8_t seat, uint8_t round);
+
+// valueOfState of a finished hand with the seats' hand values given rather
+// than read from the cards (folded seats' values are ignored). Only the order
+// of the values matters, so a solver can tabulate a betting outcome once per
+// order of the hands and get exactly the engine's payoffs.
+double payoffWithHandValues(const Game* game, const State* state, const int* handValue, uint8_t player);
 
 // The card-set bit of a one-byte card.
 constexpr uint64_t cardBit(uint8_t card) {

@@ -7,6 +7,9 @@
 // which is what converges to an equilibrium (Zinkevich et al., "Regret
 // Minimization in Games with Incomplete Information", 2007).
 //
+// A node is a plain record of the six sums, so that the information-set
+// store can hold millions of them in one contiguous array.
+//
 // An action that is excluded at this information set carries a quiet NaN in
 // its regret slot. The mark is stored with the node in strategy files, so it
 // survives saving and loading.
@@ -29,7 +32,6 @@ class CFRNode {
   // Leaves the sums unset: the caller is about to fill them.
   CFRNode() = default;
   explicit CFRNode(const bool valid[NUM_ABSTRACT_ACTIONS]) { initialize(valid); }
-  virtual ~CFRNode() = default;
 
   void initialize(const bool valid[NUM_ABSTRACT_ACTIONS]);
 
@@ -75,6 +77,8 @@ class CFRNode {
   // leaves the cumulative sum short of the draw).
   int getRandomActionIndex() const;
 };
+
+static_assert(sizeof(CFRNode) == 6 * sizeof(double));
 
 // "( name: probability ... )" over the valid actions, average strategy.
 std::ostream& operator<<(std::ostream& out, const CFRNode& node);

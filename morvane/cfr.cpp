@@ -5,15 +5,19 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <stdexcept>
 
 #include "combinator.h"
-#include "dealtrees.h"
+#include "flat_cfr.h"
 #include "EquityTables.h"
 #include "util.h"
 
 bool CFR::logProgress = false;
 
 namespace {
+
+// Number of buckets per round of the hold'em tables.
+constexpr int HOLDEM_BUCKETS = 10;
 
 // Scratch buffer for action text while building keys (process-wide, the
 // program is single-threaded).
@@ -25,21 +29,23 @@ CFR::CFR(const Game* game_) : nodeMaps(game_->numPlayers * game_->numRounds), ga
 
 CFR::~CFR() = default;
 
-std::string CFR::abstraction(const State* state) {
-  const uint8_t seat = currentPlayer(game, state);
-  const uint8_t round = state->round;
-  uint64_t bucket;
+uint64_t CFR::cardBucket(const State* state, int seat, int round, int acting) const {
   if (!useCardAbstraction) {
     if (is52CardDeck()) throw "Falta fazer tabela de abstracao do indice do indexador";
-    bucket = rankOfCard(state->holeCards[seat][0]);
+    uint64_t bucket = rankOfCard(state->holeCards[seat][0]);
     // The dealer's small decks use the highest ranks (J to A are 9 to 12),
     // the training deck the lowest; both map to buckets 0 to 3.
     if (bucket >= 9 && bucket <= 12) bucket -= 9;
-  } else if (useHoldemTables) {
-    bucket = holdemBucket[round][numActingPlayers(game, state)][seat];
-  } else {
-    bucket = clusterBucket[round][seat];
+    return bucket;
   }
+  if (useHoldemTables) return holdemBucket[round][acting][seat];
+  return clusterBucket[round][seat];
+}
+
+std::string CFR::abstraction(const State* state) {
+  const uint8_t seat = currentPlayer(game, state);
+  const uint8_t round = state->round;
+  const uint64_t bucket = cardBucket(state, seat, round, numActingPlayers(game, state));
   std::string key = std::to_string(seat);
   key += ':';
   key += std::to_string(round);
@@ -95,7 +101,24 @@ double CFR::winProb(int bucket) {
 }
 
 CFRNode* CFR::findNode(const State* state) {
+  if (store) return findNode(abstraction(state));
   return map(state->round, currentPlayer(game, state)).at(abstraction(state)).get();
+}
+
+CFRNode* CFR::findNode(const std::string& key) {
+  if (store) {
+    if (CFRNode* node = store->find(key)) return node;
+    throw std::out_of_range("no information set " + key);
+  }
+  // "seat:round:..." names the map.
+  const size_t first = key.find(':');
+  const size_t second = first == std::string::npos ? first : key.find(':', first + 1);
+  if (second == std::string::npos) throw std::out_of_range("no information set " + key);
+  const int seat = std::atoi(key.c_str());
+  const int round = std::atoi(key.c_str() + first + 1);
+  if (seat < 0 || seat >= game->numPlayers || round < 0 || round >= game->numRounds)
+    throw std::out_of_range("no information set " + key);
+  return map(round, seat).at(key).get();
 }
 
 void CFR::createAbstractedGameTree(const State* state) {
@@ -130,7 +153,7 @@ void CFR::calc(const State* state, const double* reach, uint8_t prevActor, doubl
     return;
   }
   const uint8_t seat = currentPlayer(game, state);
-  CFRNode* node = map(state->round, seat).at(abstraction(state)).get();
+  CFRNode* node = findNode(state);
   double strategy[NUM_ABSTRACT_ACTIONS];
   node->getStrategy(reach[seat], strategy);
   for (int p = 0; p < n; ++p) utility[p] = 0.0;
@@ -186,6 +209,7 @@ void CFR::setDealtCards(const uint8_t* cards, State* state) const {
 }
 
 size_t CFR::numInformationSets() const {
+  if (store) return store->size();
   size_t count = 0;
   for (const NodeMap& m : nodeMaps) count += m.size();
   return count;
@@ -195,14 +219,63 @@ void CFR::buildTree() {
   State state;
   initState(game, 0, &state);
   uint64_t deals = 0;
+  const bool flat = flatStoreSupported();
   forEachDeal([&](const uint8_t* cards) {
-    setDealtCards(cards, &state);
-    createAbstractedGameTree(&state);
+    if (!flat) {
+      setDealtCards(cards, &state);
+      createAbstractedGameTree(&state);
+    }
     ++deals;
   });
   std::cout << "Number of starting nodes: " << deals << std::endl;
+  // The betting does not depend on the cards: one tree serves every deal.
+  if (flat) buildStore(rankBuckets());
   eliminateActions();
   treeBuilt = true;
+}
+
+bool CFR::flatStoreSupported() const {
+  return useFlatStore && game->numPlayers <= BettingTree::MAX_SEATS;
+}
+
+void CFR::buildStore(const std::vector<int>& buckets) {
+  flat.reset();
+  store.reset();
+  auto tree = std::make_unique<BettingTree>(
+      game, [this](int index, const State* state, Action* action) { getAbstractedAction(index, state, action); });
+  store = std::make_unique<InfoSetStore>(std::move(tree), buckets);
+}
+
+std::vector<int> CFR::rankBuckets() const {
+  std::vector<int> buckets;
+  State state;
+  initState(game, 0, &state);
+  for (int k = 0; k < game->numRanks; ++k) {
+    state.holeCards[0][0] = makeCard(k, 0);
+    buckets.push_back(static_cast<int>(cardBucket(&state, 0, 0, game->numPlayers)));
+  }
+  return buckets;
+}
+
+std::vector<int> CFR::defaultBuckets() const {
+  if (!is52CardDeck()) return rankBuckets();
+  std::vector<int> buckets;
+  for (int b = 0; b < HOLDEM_BUCKETS; ++b) buckets.push_back(b);
+  return buckets;
+}
+
+FlatCFR& CFR::flatPass() {
+  if (!flat) {
+    flat = std::make_unique<FlatCFR>(*store);
+    flat->setThreads(threads, minParallelDecisions);
+  }
+  return *flat;
+}
+
+void CFR::setThreads(unsigned n, size_t minDecisions) {
+  threads = n;
+  minParallelDecisions = minDecisions;
+  if (flat) flat->setThreads(threads, minParallelDecisions);
 }
 
 void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const {
@@ -242,19 +315,15 @@ void CFR::train(uint64_t iterations) {
     total[p] = 0.0;
   }
 
-  if (!treeBuilt) {
-    buildTree();
-    dealTrees.reset();
-  }
+  if (!treeBuilt) buildTree();
   std::cout << "Number of information sets: " << numInformationSets() << std::endl;
 
-  if (useDealTrees && !dealTrees) {
-    dealTrees = std::make_unique<DealTrees>(*this);
-    if (!dealTrees->hasDealIndex()) dealTrees.reset();
-  }
-  const DealTrees* trees = useDealTrees ? dealTrees.get() : nullptr;
-
   State state;
+  initState(game, 0, &state);
+  FlatCFR* pass = store ? &flatPass() : nullptr;
+  const FlatCFR::BucketOf bucketOf = [&](int round, int acting, int seat) {
+    return cardBucket(&state, seat, round, acting);
+  };
   for (uint64_t i = 0; i < iterations; ++i) {
     if (logProgress) printProgress(i, iterations, last, elapsed);
     // The deck is not reset: each iteration reshuffles the previous order.
@@ -262,10 +331,10 @@ void CFR::train(uint64_t iterations) {
       const int other = pick_a_number(0, deckSize - 1);
       std::swap(deck[j], deck[other]);
     }
-    if (trees) {
-      const int deal = trees->dealIndex(deck.data());
-      assert(deal >= 0);  // every deal of the training deck was resolved
-      trees->calc(trees->root(deal), reach, utility);
+    if (pass) {
+      setDealtCards(deck.data(), &state);
+      pass->deal(&state, bucketOf);
+      pass->calc(reach, utility);
     } else {
       initState(game, 0, &state);
       setDealtCards(deck.data(), &state);
@@ -283,10 +352,17 @@ void CFR::train(uint64_t iterations) {
     for (int p = 0; p < n; ++p) gameUtility[p] += total[p] / iterations;
 }
 
-// Number of buckets per round of the hold'em tables.
-constexpr int HOLDEM_BUCKETS = 10;
-
 void CFR::buildHoldemTree() {
+  if (flatStoreSupported()) {
+    std::cout << "Building the betting tree..." << std::endl;
+    const long start = static_cast<long>(std::time(nullptr));
+    buildStore(defaultBuckets());
+    std::cout << "Betting tree: " << store->tree().numDecisions() << " decisions, "
+              << store->tree().numPayoffClasses() << " terminal classes, "
+              << static_cast<long>(std::time(nullptr)) - start << " s" << std::endl;
+    treeBuilt = true;
+    return;
+  }
   State state;
   initState(game, 0, &state);
   const int combinations = HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS;
@@ -336,13 +412,14 @@ void CFR::trainHoldem(uint64_t iterations) {
   double utility[MAX_PLAYERS];
   for (int p = 0; p < n; ++p) reach[p] = 1.0;
 
-  if (!treeBuilt) {
-    buildHoldemTree();
-    dealTrees.reset();
-  }
+  if (!treeBuilt) buildHoldemTree();
   std::cout << "Number of information sets: " << numInformationSets() << std::endl;
 
   State state;
+  FlatCFR* pass = store ? &flatPass() : nullptr;
+  const FlatCFR::BucketOf bucketOf = [&](int round, int acting, int seat) {
+    return cardBucket(&state, seat, round, acting);
+  };
   for (uint64_t i = 0; i < iterations; ++i) {
     if (logProgress) printProgress(i, iterations, last, elapsed);
     initState(game, 0, &state);
@@ -352,7 +429,12 @@ void CFR::trainHoldem(uint64_t iterations) {
     }
     setDealtCards(deck.data(), &state);
     fillHoldemBuckets(&state);
-    calc(&state, reach, 0, utility);
+    if (pass) {
+      pass->deal(&state, bucketOf);
+      pass->calc(reach, utility);
+    } else {
+      calc(&state, reach, 0, utility);
+    }
   }
 
   if (!gameUtility) {
@@ -414,23 +496,18 @@ void CFR::eliminateActions() {
   std::cout << "Eliminating useless actions..." << std::endl;
   int eliminated = 0;
   // Keys read "seat:round:bucket:..." with one-digit seats and rounds.
-  for (NodeMap& m : nodeMaps) {
-    for (auto& [key, node] : m) {
-      if (winProb(keyField(key, 4)) >= 0.95) {
-        node->setActionInvalid(0);
-        ++eliminated;
-      }
+  forEachInformationSet([&](const std::string& key, CFRNode& node) {
+    if (winProb(keyField(key, 4)) >= 0.95) {
+      node.setActionInvalid(0);
+      ++eliminated;
     }
-  }
-  for (NodeMap& m : nodeMaps) {
-    for (auto& [key, node] : m) {
-      if (keyField(key, 2) == game->numRounds - 1 && !node->isActionValid(2) &&
-          winProb(keyField(key, 4)) <= 0.05) {
-        node->setActionInvalid(1);
-        ++eliminated;
-      }
+  });
+  forEachInformationSet([&](const std::string& key, CFRNode& node) {
+    if (keyField(key, 2) == game->numRounds - 1 && !node.isActionValid(2) &&
+        winProb(keyField(key, 4)) <= 0.05) {
+      node.setActionInvalid(1);
+      ++eliminated;
     }
-  }
+  });
   std::cout << eliminated << " actions were eliminated!" << std::endl;
-  dealTrees.reset();
 }

@@ -12,9 +12,16 @@
 // product of every other seat's reach probability); the strategy sum is
 // weighted by the acting seat's own reach.
 //
-// `calc` is the plain recursion over engine states and key lookups. Training
-// on a small deck normally runs the same arithmetic over DealTrees, each
-// deal's tree resolved once to node pointers; both give bit-identical sums.
+// Two representations of the information sets, one active at a time:
+//   the flat store (default): the betting tree built once without cards and
+//     one InfoSetStore record per (decision, bucket); training runs FlatCFR
+//     over it, and keys are made only to save, load and look up in play;
+//   the keyed maps: one ordered map per (round, seat) from key to node, filled
+//     by createAbstractedGameTree; `calc` is the plain recursion over engine
+//     states and key lookups.
+// Both give the same keys, bit-identical sums and byte-identical strategy
+// files. The maps serve games the store does not (more than three seats),
+// the cluster games that build their own trees, and the reference checks.
 #ifndef MORVANE_CFR_H
 #define MORVANE_CFR_H
 
@@ -28,9 +35,11 @@
 
 #include "CFRNode.h"
 #include "game.h"
+#include "infoset_store.h"
 
 class EquityTables;  // hold'em lookup tables; lent to the solver, never owned
-class DealTrees;
+class FlatCFR;
+class InfoSetStore;
 
 class CFR {
  public:
@@ -61,6 +70,10 @@ class CFR {
 
   // Node of the seat to act; std::out_of_range when the key is unknown.
   CFRNode* findNode(const State* state);
+  CFRNode* findNode(const std::string& key);
+  // Bucket field of the key for `seat` in `round` with `acting` seats still
+  // able to act, by the current bucket mode.
+  uint64_t cardBucket(const State* state, int seat, int round, int acting) const;
   // Adds the nodes of every decision below `state` (betting only; the cards
   // of `state` decide the buckets) and (re)initialises their sums.
   void createAbstractedGameTree(const State* state);
@@ -98,8 +111,17 @@ class CFR {
   void setDealtCards(const uint8_t* cards, State* state) const;
   size_t numInformationSets() const;
 
-  // Train over DealTrees (default) or with the reference recursion.
-  void setUseDealTrees(bool on) { useDealTrees = on; }
+  // Train on the flat store (default) or on the keyed maps with the
+  // reference recursion. Set before the tree is built or loaded.
+  void setUseFlatStore(bool on) { useFlatStore = on; }
+  bool usesFlatStore() const { return store != nullptr; }
+  // Threads of the flat pass (0, the default: one per core). Results do not
+  // depend on it. `minDecisions`: smaller trees run on one thread.
+  void setThreads(unsigned threads, size_t minDecisions = 100000);
+
+  // Every information set with its key, map by map in key order.
+  template <typename Visit>
+  void forEachInformationSet(Visit&& visit);
 
   const Game* getGame() const { return game; }
   const std::vector<NodeMap>& maps() const { return nodeMaps; }
@@ -123,16 +145,39 @@ class CFR {
  private:
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
+  bool flatStoreSupported() const;
+  // Builds the betting tree and a store over `buckets`.
+  void buildStore(const std::vector<int>& buckets);
+  // Buckets of rank mode over the training deck, and of the game's own mode
+  // (hold'em buckets 0 to 9 on a 52-card deck).
+  std::vector<int> rankBuckets() const;
+  std::vector<int> defaultBuckets() const;
+  FlatCFR& flatPass();
+  bool loadStore(int fd, uint64_t size, bool* mismatch);
+  bool loadMaps(int fd, uint64_t size);
   void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const;
   void buildHoldemTree();
   // Writes holdemBucket for every round and seat of a dealt state.
   void fillHoldemBuckets(const State* state);
 
-  bool useDealTrees = true;
-  std::unique_ptr<DealTrees> dealTrees;  // resolved after the tree is complete
+  bool useFlatStore = true;
+  unsigned threads = 0;
+  size_t minParallelDecisions = 100000;
+  std::unique_ptr<InfoSetStore> store;  // the active representation when set
+  std::unique_ptr<FlatCFR> flat;        // the pass over `store`
 };
 
 std::ostream& operator<<(std::ostream& out, const CFR& cfr);
+
+template <typename Visit>
+void CFR::forEachInformationSet(Visit&& visit) {
+  if (store) {
+    store->forEach([&](int, const std::string& key, CFRNode& node) { visit(key, node); });
+    return;
+  }
+  for (NodeMap& m : nodeMaps)
+    for (auto& [key, node] : m) visit(key, *node);
+}
 
 // Product of the reach probabilities of every seat but `seat`: the weight of
 // a counterfactual regret. One definition so that every pass multiplies in

@@ -1,5 +1,5 @@
-// CFR iterations per second on three-player Kuhn poker, over the resolved
-// deal trees and with the reference recursion, plus the exact utility
+// CFR iterations per second on three-player Kuhn poker, over the flat
+// information-set store and with the reference recursion, plus the exact utility
 // measurement the Kuhn agent runs after each training pass.
 #include <benchmark/benchmark.h>
 
@@ -34,9 +34,9 @@ void quietTrain(CFR& cfr, uint64_t iterations) {
   std::cout.rdbuf(saved);
 }
 
-void trainIterations(benchmark::State& state, bool dealTrees) {
+void trainIterations(benchmark::State& state, bool flat) {
   CFR cfr(kuhnGame());
-  cfr.setUseDealTrees(dealTrees);
+  cfr.setUseFlatStore(flat);
   quietTrain(cfr, 1);
   const uint64_t batch = static_cast<uint64_t>(state.range(0));
   for (auto _ : state) quietTrain(cfr, batch);
@@ -45,7 +45,7 @@ void trainIterations(benchmark::State& state, bool dealTrees) {
       benchmark::Counter(static_cast<double>(state.iterations() * batch), benchmark::Counter::kIsRate);
 }
 
-void BM_TrainDealTrees(benchmark::State& state) { trainIterations(state, true); }
+void BM_TrainFlatStore(benchmark::State& state) { trainIterations(state, true); }
 void BM_TrainReference(benchmark::State& state) { trainIterations(state, false); }
 
 void BM_CalcUtility(benchmark::State& state) {
@@ -66,7 +66,7 @@ void BM_NashConv(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_TrainDealTrees)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrainFlatStore)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrainReference)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CalcUtility)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NashConv)->Unit(benchmark::kMicrosecond);

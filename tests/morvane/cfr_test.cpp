@@ -98,8 +98,9 @@ TEST_F(KuhnSolver, TreeHasFortyEightInformationSetsAndPrunesByCard) {
   // No train(0) average is added.
   EXPECT_EQ(cfr.gameUtility[0], 0.0);
 
-  for (const CFR::NodeMap& m : cfr.nodeMaps) {
-    for (const auto& [key, node] : m) {
+  for (const auto& [key, info] : informationSets(cfr)) {
+    const CFRNode* node = &info;
+    {
       const int bucket = key[4] - '0';
       const std::string history = key.substr(6);
       const bool facing = history.find('r') != std::string::npos;
@@ -127,10 +128,10 @@ TEST_F(KuhnSolver, UntrainedUtilityIsThatOfUniformPlayAndSumsToZero) {
   EXPECT_GT(nashConv(cfr), 0.5);
 }
 
-TEST_F(KuhnSolver, DealTreesMatchTheReferenceRecursionBitForBit) {
+TEST_F(KuhnSolver, FlatStoreMatchesTheReferenceRecursionBitForBit) {
   CFR fast(game.get());
   CFR plain(game.get());
-  plain.setUseDealTrees(false);
+  plain.setUseFlatStore(false);
   testing::internal::CaptureStdout();
   global_urng().seed(12345);
   fast.train(20000);
@@ -139,16 +140,16 @@ TEST_F(KuhnSolver, DealTreesMatchTheReferenceRecursionBitForBit) {
   plain.train(20000);
   plain.train(3000);
   testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(fast.usesFlatStore());
+  ASSERT_FALSE(plain.usesFlatStore());
 
-  ASSERT_EQ(fast.numInformationSets(), plain.numInformationSets());
-  for (size_t i = 0; i < fast.nodeMaps.size(); ++i) {
-    auto a = fast.nodeMaps[i].begin();
-    auto b = plain.nodeMaps[i].begin();
-    for (; a != fast.nodeMaps[i].end(); ++a, ++b) {
-      ASSERT_EQ(a->first, b->first);
-      EXPECT_EQ(std::memcmp(a->second->regretSum, b->second->regretSum, 24), 0) << a->first;
-      EXPECT_EQ(std::memcmp(a->second->strategySum, b->second->strategySum, 24), 0) << a->first;
-    }
+  const auto a = informationSets(fast);
+  const auto b = informationSets(plain);
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    ASSERT_EQ(a[i].first, b[i].first);
+    EXPECT_EQ(std::memcmp(a[i].second.regretSum, b[i].second.regretSum, 24), 0) << a[i].first;
+    EXPECT_EQ(std::memcmp(a[i].second.strategySum, b[i].second.strategySum, 24), 0) << a[i].first;
   }
   for (int p = 0; p < 3; ++p) EXPECT_EQ(fast.gameUtility[p], plain.gameUtility[p]);
 }

@@ -79,16 +79,18 @@ TEST_F(StrategyFile, RoundTripIsBitIdenticalAndKeepsExcludedActions) {
   CFR loaded(game.get());
   ASSERT_TRUE(loaded.load(dir.file("s")));
   size_t nan = 0;
-  for (size_t i = 0; i < cfr->nodeMaps.size(); ++i) {
-    ASSERT_EQ(cfr->nodeMaps[i].size(), loaded.nodeMaps[i].size());
-    for (const auto& [key, node] : cfr->nodeMaps[i]) {
-      const CFRNode* other = loaded.nodeMaps[i].at(key).get();
-      EXPECT_EQ(std::memcmp(node->regretSum, other->regretSum, 24), 0) << key;
-      EXPECT_EQ(std::memcmp(node->strategySum, other->strategySum, 24), 0) << key;
-      for (int a = 0; a < 3; ++a) {
-        EXPECT_EQ(node->isActionValid(a), other->isActionValid(a));
-        nan += node->isActionValid(a) ? 0 : 1;
-      }
+  const auto saved = informationSets(*cfr);
+  const auto read = informationSets(loaded);
+  ASSERT_EQ(saved.size(), read.size());
+  for (size_t i = 0; i < saved.size(); ++i) {
+    const auto& [key, node] = saved[i];
+    const CFRNode& other = read[i].second;
+    ASSERT_EQ(key, read[i].first);
+    EXPECT_EQ(std::memcmp(node.regretSum, other.regretSum, 24), 0) << key;
+    EXPECT_EQ(std::memcmp(node.strategySum, other.strategySum, 24), 0) << key;
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_EQ(node.isActionValid(a), other.isActionValid(a));
+      nan += node.isActionValid(a) ? 0 : 1;
     }
   }
   EXPECT_GT(nan, 0u);

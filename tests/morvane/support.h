@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <utility>
+#include <vector>
+
+#include "cfr.h"
 #include "game.h"
 
 inline std::string kuhnGamePath() { return std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game"; }
@@ -30,6 +34,14 @@ inline GamePtr readGameFile(const std::string& path) {
 }
 
 inline GamePtr kuhnGame() { return readGameFile(kuhnGamePath()); }
+
+// Every information set of a solver with a copy of its sums, in key order,
+// whichever representation holds them.
+inline std::vector<std::pair<std::string, CFRNode>> informationSets(CFR& cfr) {
+  std::vector<std::pair<std::string, CFRNode>> all;
+  cfr.forEachInformationSet([&](const std::string& key, const CFRNode& node) { all.emplace_back(key, node); });
+  return all;
+}
 
 // A fresh directory under /tmp, removed with everything in it at the end.
 class TempDir {

@@ -1,0 +1,234 @@
+#include "flat_cfr.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "cfr.h"
+#include "showdown.h"
+
+// Workers that run one job at a time together with the calling thread.
+class WorkerPool {
+ public:
+  explicit WorkerPool(unsigned helpers) {
+    for (unsigned i = 0; i < helpers; ++i) workers.emplace_back([this] { work(); });
+  }
+  ~WorkerPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+    }
+    wake.notify_all();
+    for (std::thread& t : workers) t.join();
+  }
+
+  // Runs `job` on every worker and on the caller; returns when all are done.
+  void run(const std::function<void()>& job) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      current = &job;
+      running = static_cast<unsigned>(workers.size());
+      ++generation;
+    }
+    wake.notify_all();
+    job();
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [this] { return running == 0; });
+    current = nullptr;
+  }
+
+ private:
+  void work() {
+    uint64_t seen = 0;
+    for (;;) {
+      const std::function<void()>* job;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait(lock, [&] { return stopping || generation != seen; });
+        if (stopping) return;
+        seen = generation;
+        job = current;
+      }
+      (*job)();
+      std::lock_guard<std::mutex> lock(mutex);
+      if (--running == 0) done.notify_one();
+    }
+  }
+
+  std::vector<std::thread> workers;
+  std::mutex mutex;
+  std::condition_variable wake, done;
+  const std::function<void()>* current = nullptr;
+  unsigned running = 0;
+  uint64_t generation = 0;
+  bool stopping = false;
+};
+
+namespace {
+
+// Depth below which the threaded pass hands subtrees to the workers.
+constexpr int SPLIT_DEPTH = 6;
+constexpr uint32_t NONE = BettingTree::NONE;
+constexpr uint32_t TERMINAL = BettingTree::TERMINAL;
+constexpr uint32_t TASK = 0x40000000u;  // a top child that is a task
+
+}  // namespace
+
+struct FlatCFR::Top {
+  CFRNode* info;
+  uint32_t child[NUM_ABSTRACT_ACTIONS];  // top index, TASK | task, TERMINAL | class or NONE
+  uint8_t seat;
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  double reach[BettingTree::MAX_SEATS];
+  double utility[BettingTree::MAX_SEATS];
+};
+
+struct FlatCFR::Task {
+  uint32_t decision;
+  double reach[BettingTree::MAX_SEATS];
+  double utility[BettingTree::MAX_SEATS];
+};
+
+FlatCFR::FlatCFR(InfoSetStore& store_)
+    : store(store_), tree(store_.tree()), decisions(tree.decisions()), nodes(store_.nodes()),
+      players(tree.numPlayers()), offset(tree.numSlots(), 0), payoff(tree.numPayoffClasses(), nullptr),
+      handValue(static_cast<size_t>(MAX_ROUNDS) * players, 0) {}
+
+FlatCFR::~FlatCFR() = default;
+
+void FlatCFR::setThreads(unsigned n, size_t minDecisions) {
+  threads = n == 0 ? std::max(1u, std::thread::hardware_concurrency()) : n;
+  minParallelDecisions = minDecisions;
+  pool.reset();
+  if (threads > 1) pool = std::make_unique<WorkerPool>(threads - 1);
+}
+
+void FlatCFR::deal(const State* dealt, const BucketOf& bucketOf) {
+  const Game* game = tree.game();
+  for (uint16_t slot : tree.usedSlots()) {
+    int round, acting, seat;
+    tree.slotFields(slot, &round, &acting, &seat);
+    const uint64_t bucket = bucketOf(round, acting, seat);
+    const int k = store.bucketPosition(bucket);
+    if (k < 0) throw std::out_of_range("no information set for bucket " + std::to_string(bucket));
+    offset[slot] = store.base(BettingTree::mapOf(game, round, seat), k);
+  }
+  int code[MAX_ROUNDS] = {};
+  for (uint8_t r : tree.payoffRounds()) {
+    int* value = &handValue[static_cast<size_t>(r) * players];
+    for (int p = 0; p < players; ++p) value[p] = gamecore::showdownHandValue(game, dealt, static_cast<uint8_t>(p), r);
+    code[r] = tree.orderCode(value);
+  }
+  for (uint32_t c = 0; c < payoff.size(); ++c) payoff[c] = tree.payoffs(c, code[tree.payoffClass(c).round]);
+}
+
+template <int N>
+void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
+  const BettingTree::Decision& n = decisions[d];
+  const int seat = n.seat;
+  CFRNode& info = nodes[n.index + offset[n.slot]];
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  info.getStrategy(reach[seat], strategy);
+  for (int p = 0; p < N; ++p) utility[p] = 0.0;
+
+  double actionUtility[NUM_ABSTRACT_ACTIONS];
+  double childReach[N];
+  double childUtility[N];
+  for (int p = 0; p < N; ++p) childReach[p] = reach[p];
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    const uint32_t c = n.child[a];
+    if (!info.isActionValid(a) || c == NONE) continue;
+    const double* result;
+    if (c & TERMINAL) {
+      result = payoff[c & ~TERMINAL];
+    } else {
+      childReach[seat] = strategy[a] * reach[seat];
+      pass<N>(c, childReach, childUtility);
+      result = childUtility;
+    }
+    actionUtility[a] = result[seat];
+    for (int p = 0; p < N; ++p) utility[p] += result[p] * strategy[a];
+  }
+  const double weight = counterfactualReach(reach, seat, N);
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+    if (info.isActionValid(a) && n.child[a] != NONE)
+      info.regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+}
+
+template <int N>
+uint32_t FlatCFR::expand(uint32_t d, const double* reach, int depth) {
+  const BettingTree::Decision& n = decisions[d];
+  const uint32_t at = static_cast<uint32_t>(tops.size());
+  tops.emplace_back();
+  Top top{};
+  top.seat = n.seat;
+  top.info = &nodes[n.index + offset[n.slot]];
+  top.info->getStrategy(reach[n.seat], top.strategy);
+  for (int p = 0; p < N; ++p) top.reach[p] = reach[p];
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    const uint32_t c = n.child[a];
+    top.child[a] = NONE;
+    if (!top.info->isActionValid(a) || c == NONE) continue;
+    if (c & TERMINAL) {
+      top.child[a] = c;
+      continue;
+    }
+    double childReach[N];
+    for (int p = 0; p < N; ++p) childReach[p] = reach[p];
+    childReach[n.seat] = top.strategy[a] * reach[n.seat];
+    if (depth + 1 < SPLIT_DEPTH) {
+      top.child[a] = expand<N>(c, childReach, depth + 1);
+    } else {
+      Task task{};
+      task.decision = c;
+      for (int p = 0; p < N; ++p) task.reach[p] = childReach[p];
+      top.child[a] = TASK | static_cast<uint32_t>(tasks.size());
+      tasks.push_back(task);
+    }
+  }
+  tops[at] = top;
+  return at;
+}
+
+template <int N>
+void FlatCFR::parallelPass(const double* reach, double* utility) {
+  tops.clear();
+  tasks.clear();
+  expand<N>(0, reach, 0);
+
+  std::atomic<size_t> next{0};
+  const std::function<void()> job = [&] {
+    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) pass<N>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
+  };
+  pool->run(job);
+
+  // Children come after their parents in `tops`: fold back up in reverse.
+  for (size_t i = tops.size(); i-- > 0;) {
+    Top& top = tops[i];
+    const int seat = top.seat;
+    for (int p = 0; p < N; ++p) top.utility[p] = 0.0;
+    double actionUtility[NUM_ABSTRACT_ACTIONS];
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+      const uint32_t c = top.child[a];
+      if (c == NONE) continue;
+      const double* result = (c & TERMINAL) ? payoff[c & ~TERMINAL]
+                             : (c & TASK)   ? tasks[c & ~TASK].utility
+                                            : tops[c].utility;
+      actionUtility[a] = result[seat];
+      for (int p = 0; p < N; ++p) top.utility[p] += result[p] * top.strategy[a];
+    }
+    const double weight = counterfactualReach(top.reach, seat, N);
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+      if (top.child[a] != NONE) top.info->regretSum[a] += weight * (actionUtility[a] - top.utility[seat]);
+  }
+  for (int p = 0; p < N; ++p) utility[p] = tops[0].utility[p];
+}
+
+void FlatCFR::calc(const double* reach, double* utility) {
+  if (tree.numDecisions() == 0) return;
+  const bool parallel = pool && tree.numDecisions() >= minParallelDecisions;
+  if (players == 3) return parallel ? parallelPass<3>(reach, utility) : pass<3>(0, reach, utility);
+  return parallel ? parallelPass<2>(reach, utility) : pass<2>(0, reach, utility);
+}
