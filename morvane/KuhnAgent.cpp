@@ -5,6 +5,8 @@
 #include <string>
 
 #include "exploitability.h"
+#include "game_size.h"
+#include "strategy_check.h"
 #include "util.h"
 
 const char* const KuhnAgent::KuhnStrategyFiles[10] = {
@@ -15,6 +17,18 @@ const char* const KuhnAgent::KuhnStrategyFiles[10] = {
     "strategies/kuhn.limit.3p/strategy8", "strategies/kuhn.limit.3p/strategy9"};
 
 namespace {
+
+// Why the agent cannot train and play `game`, or "" when it can: one solver
+// slot per seat, rank buckets and win probabilities of one-card, one-round
+// games, and every deal and betting line enumerated by training and by the
+// exact measurements.
+std::string gameProblem(const Game* game) {
+  if (game->numPlayers != KuhnAgent::NUM_SLOTS)
+    return "it plays three-player games only, this one has " + std::to_string(game->numPlayers);
+  if (game->numRounds != 1 || game->numBoardCards[0] != 0 || game->numHoleCards != 1)
+    return "it plays games of one betting round with one hole card and no board";
+  return enumerationProblem(game);
+}
 
 void printNashConv(const char* what, CFR& solver) {
   std::cout << "NashConv of " << what << ": " << nashConv(solver) << " chips per hand"
@@ -28,10 +42,9 @@ KuhnAgent::KuhnAgent(const char* gameFile)
 
 KuhnAgent::KuhnAgent(const char* gameFile, int passes, uint64_t iterationsPerPass)
     : PokerAgent(gameFile) {
-  // One solver slot per seat.
-  if (game->numPlayers != NUM_SLOTS) {
-    std::fprintf(stderr, "ERROR: the Kuhn agent plays three-player games only, %s has %u\n",
-                 gameFile, game->numPlayers);
+  const std::string problem = gameProblem(game);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "ERROR: the Kuhn agent cannot play %s: %s\n", gameFile, problem.c_str());
     std::exit(1);
   }
   for (EvWindow& window : evWindows) {
@@ -44,10 +57,18 @@ KuhnAgent::KuhnAgent(const char* gameFile, int passes, uint64_t iterationsPerPas
 KuhnAgent::~KuhnAgent() = default;
 
 void KuhnAgent::prepare(int passes, uint64_t iterationsPerPass) {
+  // Every file must fill exactly the tree that training would build.
+  CFR tree(game);
+  buildFullTree(tree);
   std::vector<std::unique_ptr<CFR>> loaded;
   for (int i = 0; i < NUM_SLOTS; ++i) {
     auto solver = std::make_unique<CFR>(game);
-    if (!solver->load(KuhnStrategyFiles[i])) {
+    const char* path = KuhnStrategyFiles[i];
+    const std::string problem = loadCheckedStrategy(*solver, path, tree);
+    if (!problem.empty()) {
+      // A missing file is the normal first start; anything else is damage.
+      if (file_exist(path))
+        std::cout << "Warning: strategy " << path << " is refused: " << problem << std::endl;
       std::cout << "Warning: could not load strategy from disk!" << std::endl;
       break;
     }

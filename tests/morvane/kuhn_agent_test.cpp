@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+
+#include <sys/stat.h>
 
 #include "KuhnAgent.h"
 #include "exploitability.h"
@@ -171,4 +174,33 @@ TEST_F(KuhnAgentTest, StrategyModesSampleOnlyValidActions) {
     agent->getAction(action);
     EXPECT_NE(action.type, a_fold);
   }
+}
+
+TEST_F(KuhnAgentTest, DamagedOrNonRegularStrategyFilesAreRefusedAndTrainedAgain) {
+  std::string out;
+  start(out);
+  // Strategy sums far beyond any training in strategy0, a FIFO as strategy1.
+  {
+    std::fstream file(KuhnAgent::KuhnStrategyFiles[0], std::ios::in | std::ios::out | std::ios::binary);
+    const double huge[3] = {1e300, 1e300, 1e300};
+    file.seekp(4 + 84);
+    file.write(reinterpret_cast<const char*>(huge), sizeof huge);
+  }
+  auto agent = start(out);
+  EXPECT_EQ(count(out, "Warning: strategy strategies/kuhn.limit.3p/strategy0 is refused: "
+                       "information set 0:0:0: has a fold strategy sum larger than any "
+                       "training gives\n"),
+            1u)
+      << out;
+  EXPECT_EQ(count(out, "Warning: could not load strategy from disk!"), 1u);
+  EXPECT_EQ(count(out, "Training kuhn agent"), 1u);
+
+  std::filesystem::remove(KuhnAgent::KuhnStrategyFiles[1]);
+  ASSERT_EQ(mkfifo(KuhnAgent::KuhnStrategyFiles[1], 0600), 0);
+  agent = start(out);
+  EXPECT_EQ(count(out, "strategy1 is refused: it is not a regular file\n"), 1u) << out;
+  EXPECT_EQ(count(out, "Training kuhn agent"), 1u);
+  // Training replaced both with sound files.
+  agent = start(out);
+  EXPECT_EQ(count(out, "Warning"), 0u) << out;
 }

@@ -2,10 +2,13 @@
 // our dealer and two simplebots.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,5 +118,55 @@ TEST_F(Program, ExploitabilityToolReportsEverySeatAndNashConv) {
   EXPECT_NE(r.out.find("NashConv: "), std::string::npos) << r.out;
   r = runIn(dir.path(), exploitability + " kuhn.limit.3p.game kuhn.limit.3p.game");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ERROR: could not load strategy kuhn.limit.3p.game\n");
+  EXPECT_EQ(r.err,
+            "ERROR: could not load strategy kuhn.limit.3p.game for kuhn.limit.3p.game: it is cut "
+            "short or holds a key twice\n");
+}
+
+// Games that only look like Kuhn poker end the start with one "ERROR: " line
+// instead of an abort or a training without end.
+TEST_F(Program, KuhnAgentRefusesGamesItCannotEnumerate) {
+  const std::string head = "GAMEDEF\nlimit\nnumPlayers = 3\nraiseSize = 1 1\nfirstPlayer = 1 1\n"
+                           "numHoleCards = 1\n";
+  const char* const games[] = {
+      "numRounds = 1\nblind = 1 1 1\nmaxRaises = 1\nnumSuits = 4\nnumRanks = 13\n"
+      "numBoardCards = 0\n",
+      "numRounds = 2\nblind = 1 1 1\nmaxRaises = 1 1\nnumSuits = 1\nnumRanks = 5\n"
+      "numBoardCards = 0 1\n",
+      "numRounds = 1\nblind = 1 1 1\nnumSuits = 1\nnumRanks = 4\nnumBoardCards = 0\n",
+      "numRounds = 1\nstack = 1 1 1\nblind = 1 1 1\nmaxRaises = 1\nnumSuits = 1\nnumRanks = 4\n"
+      "numBoardCards = 0\n",
+  };
+  for (const char* lines : games) {
+    writeText(dir.file("kuhn.limit.3p.game"), head + lines + "END GAMEDEF\n");
+    const ProcessResult r = runIn(dir.path(), "timeout 60 " + morvane + " kuhn.limit.3p.game localhost 1");
+    EXPECT_EQ(r.status, 1) << lines;
+    size_t errors = 0;
+    for (size_t at = r.err.find("ERROR: "); at != std::string::npos; at = r.err.find("ERROR: ", at + 1))
+      ++errors;
+    EXPECT_EQ(errors, 1u) << lines << r.err;
+    EXPECT_EQ(r.out.find("Training"), std::string::npos) << lines;
+    EXPECT_LT(r.err.size(), 1000u) << lines;
+  }
+}
+
+TEST_F(Program, ExploitabilityRefusesDamagedStrategiesAndFifos) {
+  makeStrategies();
+  const std::string strategy = KuhnAgent::KuhnStrategyFiles[0];
+  // NaN in every regret of the first record: no valid action is left.
+  std::string bytes = slurp(dir.file(strategy));
+  const double nan = std::nan("");
+  for (int a = 0; a < 3; ++a) std::memcpy(bytes.data() + 4 + 60 + 8 * a, &nan, 8);
+  std::ofstream(dir.file("nan"), std::ios::binary) << bytes;
+  ProcessResult r = runIn(dir.path(), exploitability + " kuhn.limit.3p.game nan");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "ERROR: could not load strategy nan for kuhn.limit.3p.game: information set 0:0:0: "
+            "has no valid action\n");
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  r = runIn(dir.path(), "timeout 60 " + exploitability + " kuhn.limit.3p.game fifo");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "ERROR: could not load strategy fifo for kuhn.limit.3p.game: it is not a regular "
+            "file\n");
 }
