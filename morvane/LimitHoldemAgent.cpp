@@ -15,7 +15,7 @@ const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile)
     : LimitHoldemAgent(gameFile, TRAINING_ITERATIONS) {}
 
-LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations)
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore)
     : PokerAgent(gameFile) {
   // The bucket tables exist for two and three players of a 52-card deck.
   if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
@@ -25,7 +25,7 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations)
                  gameFile);
     std::exit(1);
   }
-  prepare(iterations);
+  prepare(iterations, flatStore);
 }
 
 LimitHoldemAgent::~LimitHoldemAgent() {
@@ -62,8 +62,9 @@ void LimitHoldemAgent::loadTables() {
   tables->freeUtility();
 }
 
-void LimitHoldemAgent::prepare(uint64_t iterations) {
+void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver = std::make_unique<CFR>(game);
+  solver->setUseFlatStore(flatStore);
   const char* path = strategyPath(game);
   if (solver->load(path)) {
     loadTables();

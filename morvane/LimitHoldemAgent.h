@@ -34,8 +34,10 @@ class LimitHoldemAgent : public PokerAgent {
   static constexpr uint64_t TRAINING_ITERATIONS = 100000;
 
   explicit LimitHoldemAgent(const char* gameFile);
-  // Same, with another training size (tests use small ones).
-  LimitHoldemAgent(const char* gameFile, uint64_t iterations);
+  // Same, with another training size (tests use small ones) and, with
+  // flatStore false, the solver's keyed maps instead of its flat store: a
+  // strategy of part of a game then loads without the whole game's tree.
+  LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore = true);
   // The equity tables go first, then the solver that borrowed them.
   ~LimitHoldemAgent() override;
 
@@ -58,7 +60,7 @@ class LimitHoldemAgent : public PokerAgent {
   void winEvent(uint8_t player, int amount) override;
 
  private:
-  void prepare(uint64_t iterations);
+  void prepare(uint64_t iterations, bool flatStore);
   // The bucket tables, and the equity tables when a bucket table has to be
   // computed first.
   void loadTables();
