@@ -6,6 +6,21 @@
 
 #include "util.h"
 
+namespace {
+
+// The solver of the agent: reads the bucket tables with the two-player seat
+// rule of the agent, in training as in play.
+class HoldemSolver : public CFR {
+ public:
+  using CFR::CFR;
+  int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const override {
+    return CFR::holdemTableBucket(
+        players, round, players == 2 ? LimitHoldemAgent::twoPlayerPosition(seat) : seat, cards);
+  }
+};
+
+}  // namespace
+
 const char* const LimitHoldemAgent::HoldemStrategyFiles[4] = {
     "n/a", "n/a", "strategies/holdem.limit.2p/strategy", "strategies/holdem.limit.3p/strategy"};
 const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
@@ -63,7 +78,7 @@ void LimitHoldemAgent::loadTables() {
 }
 
 void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
-  solver = std::make_unique<CFR>(game);
+  solver = std::make_unique<HoldemSolver>(game);
   solver->setUseFlatStore(flatStore);
   const char* path = strategyPath(game);
   if (solver->load(path)) {
@@ -98,10 +113,9 @@ void LimitHoldemAgent::getAction(Action& action) {
   int n = 0;
   for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
   for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state->boardCards[c];
-  solver->holdemBucket[round][2][seat] =
-      tables->holdemTableIndex(2, round, twoPlayerPosition(seat), cards) & 0xff;
+  solver->holdemBucket[round][2][seat] = solver->holdemTableBucket(2, round, seat, cards) & 0xff;
   if (game->numPlayers == 3)
-    solver->holdemBucket[round][3][seat] = tables->holdemTableIndex(3, round, seat, cards) & 0xff;
+    solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
 
   // Outside these the key could name a node built for other cards or another
   // player count; such a decision has no strategy.

@@ -45,7 +45,9 @@ class LimitHoldemAgent : public PokerAgent {
   static const char* strategyPath(const Game* game);
   // Seat of the two-player bucket tables used by `seat` once only two
   // players can act: the first seat keeps its own, every later seat takes
-  // the second seat's, as the three-player tables themselves are made.
+  // the second seat's, as the three-player tables themselves are made. The
+  // agent's solver reads the tables by this rule in training too (there is
+  // no two-player table of a third seat).
   static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
 
   CFR* getSolver() const { return solver.get(); }

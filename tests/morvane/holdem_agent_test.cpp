@@ -184,6 +184,12 @@ TEST_F(HoldemAgent, ThreePlayerKeysUseTheTablesOfThePlayersStillIn) {
   EXPECT_EQ(agent->decide("MATCHSTATE:1:0:cfc/cc/cc/:|AsKs|/2c3d4h/5s/6c"), "1:3:4:cfccccc");
   EXPECT_EQ(agent->getSolver()->holdemBucket[3][3][1], 8u);
   EXPECT_EQ(agent->decide("MATCHSTATE:2:0:cfc/cc/cc/c:||QhQd/2c3d4h/5s/6c"), "2:3:6:cfcccccc");
+  // Training fills the buckets of every seat by the same rule.
+  uint8_t cards[7];
+  int consumed;
+  ASSERT_EQ(readCards(hand2, 7, cards, &consumed), 7);
+  EXPECT_EQ(agent->getSolver()->holdemTableBucket(2, 3, 2, cards), 6);
+  EXPECT_EQ(agent->getSolver()->holdemTableBucket(3, 3, 2, cards), 2);
 
   // Betting the strategy does not hold.
   EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:crfc/cc/cc/:JhTh||/2c3d4h/5s/6c"),
