@@ -40,32 +40,42 @@ class CFRNode {
   void setActionInvalid(int a) { regretSum[a] = std::numeric_limits<double>::quiet_NaN(); }
   int getNumValidActions() const;
 
+  // The valid action indices, ascending; returns how many.
+  int validActions(int valid[NUM_ABSTRACT_ACTIONS]) const {
+    int n = 0;
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+      if (isActionValid(a)) valid[n++] = a;
+    return n;
+  }
+
   // Current strategy by regret matching; also adds it, times `weight`, to the
   // strategy sum. Kept inline: it is the innermost step of every CFR pass.
   void getStrategy(double weight, double strategy[NUM_ABSTRACT_ACTIONS]) {
+    int valid[NUM_ABSTRACT_ACTIONS];
+    const int n = validActions(valid);
+    getStrategy(weight, strategy, valid, n);
+  }
+  // The same for a caller that already has the valid actions.
+  void getStrategy(double weight, double strategy[NUM_ABSTRACT_ACTIONS], const int* valid, int n) {
     double total = 0.0;
-    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-      if (isActionValid(a)) {
-        strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
-        total += strategy[a];
-      } else {
-        strategy[a] = 0.0;
-      }
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) strategy[a] = 0.0;
+    for (int i = 0; i < n; ++i) {
+      const int a = valid[i];
+      strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
+      total += strategy[a];
     }
     if (total > 0.0) {
-      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-        if (isActionValid(a)) {
-          strategy[a] /= total;
-          strategySum[a] += strategy[a] * weight;
-        }
+      for (int i = 0; i < n; ++i) {
+        const int a = valid[i];
+        strategy[a] /= total;
+        strategySum[a] += strategy[a] * weight;
       }
     } else {
-      const double p = 1.0 / getNumValidActions();
-      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-        if (isActionValid(a)) {
-          strategy[a] = p;
-          strategySum[a] += p * weight;
-        }
+      const double p = 1.0 / n;
+      for (int i = 0; i < n; ++i) {
+        const int a = valid[i];
+        strategy[a] = p;
+        strategySum[a] += p * weight;
       }
     }
   }

@@ -40,12 +40,12 @@ uint32_t BettingTree::build(const State* state, uint32_t parent) {
   const uint32_t id = static_cast<uint32_t>(decisions_.size());
   if (id >= TERMINAL) throw "betting tree: too many decisions";
   Decision node{};
-  node.parent = parent;
   node.seat = currentPlayer(game_, state);
   node.round = state->round;
   node.slot = static_cast<uint16_t>(slotOf(state->round, numActingPlayers(game_, state), node.seat));
   for (uint32_t& c : node.child) c = NONE;
   decisions_.push_back(node);
+  parents_.push_back(parent);
 
   for (int a : LETTER_ORDER) {
     Action action;
@@ -106,8 +106,8 @@ int BettingTree::orderCode(const int* handValue) const {
 int BettingTree::history(uint32_t d, char* out, int capacity) const {
   char reversed[MAX_ROUNDS * MAX_NUM_ACTIONS];
   int length = 0;
-  for (uint32_t at = d; decisions_[at].parent != NONE; at = decisions_[at].parent) {
-    const Decision& up = decisions_[decisions_[at].parent];
+  for (uint32_t at = d; parents_[at] != NONE; at = parents_[at]) {
+    const Decision& up = decisions_[parents_[at]];
     int a = 0;
     while (up.child[a] != at) ++a;
     reversed[length++] = ACTION_LETTER[a];

@@ -40,11 +40,12 @@ class BettingTree {
   struct Decision {
     uint32_t child[NUM_ABSTRACT_ACTIONS];
     uint32_t index;   // rank among the decisions of its map
-    uint32_t parent;  // NONE at the root
     uint16_t slot;    // (round, acting seats, seat): where a deal's bucket is found
     uint8_t seat;
     uint8_t round;
   };
+
+  static_assert(sizeof(Decision) == 20);
 
   struct PayoffClass {
     uint8_t round;   // the round whose board ranks the hands
@@ -67,6 +68,9 @@ class BettingTree {
 
   size_t numDecisions() const { return decisions_.size(); }
   const Decision& decision(uint32_t d) const { return decisions_[d]; }
+  // The decision before `d` (NONE at the root); kept apart from the
+  // decisions, which the passes stream through.
+  uint32_t parent(uint32_t d) const { return parents_[d]; }
   const Decision* decisions() const { return decisions_.data(); }
   // Decisions of a map in key order.
   const std::vector<uint32_t>& decisionsOf(int map) const { return byMap_[map]; }
@@ -106,6 +110,7 @@ class BettingTree {
   ActionOf actionOf_;
   int numCodes_;
   std::vector<Decision> decisions_;
+  std::vector<uint32_t> parents_;
   std::vector<std::vector<uint32_t>> byMap_;
   std::vector<uint16_t> usedSlots_;
   std::vector<PayoffClass> classes_;

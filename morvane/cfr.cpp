@@ -19,6 +19,10 @@ namespace {
 // Number of buckets per round of the hold'em tables.
 constexpr int HOLDEM_BUCKETS = 10;
 
+// Small decks resolve every deal ahead and find it through a direct table
+// indexed by the dealt cards read as digits, up to this many entries.
+constexpr uint64_t MAX_DEAL_TABLE = uint64_t(1) << 22;
+
 // Scratch buffer for action text while building keys (process-wide, the
 // program is single-threaded).
 char actionText[512];
@@ -324,6 +328,28 @@ void CFR::train(uint64_t iterations) {
   const FlatCFR::BucketOf bucketOf = [&](int round, int acting, int seat) {
     return cardBucket(&state, seat, round, acting);
   };
+  // A small deck has few deals: each is resolved once, found by its cards.
+  std::vector<FlatCFR::Deal> resolved;
+  std::vector<int32_t> dealTable;
+  const uint32_t cardBase = static_cast<uint32_t>(MAX_SUITS * game->numRanks);
+  const auto dealCode = [&](const uint8_t* cards) {
+    uint64_t code = 0;
+    for (int c = k - 1; c >= 0; --c) code = code * cardBase + cards[c];
+    return code;
+  };
+  if (pass) {
+    uint64_t tableSize = 1;
+    for (int c = 0; c < k && tableSize <= MAX_DEAL_TABLE; ++c) tableSize *= cardBase;
+    if (tableSize <= MAX_DEAL_TABLE) {
+      dealTable.assign(tableSize, -1);
+      forEachDeal([&](const uint8_t* cards) {
+        setDealtCards(cards, &state);
+        resolved.emplace_back();
+        pass->resolve(&state, bucketOf, &resolved.back(), true);
+        dealTable[dealCode(cards)] = static_cast<int32_t>(resolved.size() - 1);
+      });
+    }
+  }
   for (uint64_t i = 0; i < iterations; ++i) {
     if (logProgress) printProgress(i, iterations, last, elapsed);
     // The deck is not reset: each iteration reshuffles the previous order.
@@ -332,8 +358,14 @@ void CFR::train(uint64_t iterations) {
       std::swap(deck[j], deck[other]);
     }
     if (pass) {
-      setDealtCards(deck.data(), &state);
-      pass->deal(&state, bucketOf);
+      if (!dealTable.empty()) {
+        const int32_t d = dealTable[dealCode(deck.data())];
+        assert(d >= 0);  // every deal of the training deck was resolved
+        pass->use(resolved[d]);
+      } else {
+        setDealtCards(deck.data(), &state);
+        pass->deal(&state, bucketOf);
+      }
       pass->calc(reach, utility);
     } else {
       initState(game, 0, &state);

@@ -121,7 +121,7 @@ class CFR {
 
   // Every information set with its key, map by map in key order.
   template <typename Visit>
-  void forEachInformationSet(Visit&& visit);
+  void forEachInformationSet(Visit&& visit) const;
 
   const Game* getGame() const { return game; }
   const std::vector<NodeMap>& maps() const { return nodeMaps; }
@@ -170,12 +170,12 @@ class CFR {
 std::ostream& operator<<(std::ostream& out, const CFR& cfr);
 
 template <typename Visit>
-void CFR::forEachInformationSet(Visit&& visit) {
+void CFR::forEachInformationSet(Visit&& visit) const {
   if (store) {
     store->forEach([&](int, const std::string& key, CFRNode& node) { visit(key, node); });
     return;
   }
-  for (NodeMap& m : nodeMaps)
+  for (const NodeMap& m : nodeMaps)
     for (auto& [key, node] : m) visit(key, *node);
 }
 

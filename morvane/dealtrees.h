@@ -1,7 +1,7 @@
 // The betting tree of every deal of a small deck, resolved once to node
-// pointers, child indices and terminal payoffs, so that a CFR iteration or a
-// best-response sweep walks flat arrays instead of copying engine states,
-// building key strings and searching maps at every visit.
+// pointers, child indices and terminal payoffs, so that a best-response
+// sweep walks flat arrays instead of copying engine states, building key
+// strings and searching maps at every visit.
 //
 // The trees snapshot which actions are valid at each node: resolve them again
 // after loading a strategy or pruning actions.
@@ -40,30 +40,13 @@ class DealTrees {
   const Node& node(uint32_t index) const { return nodes[index]; }
   const double* payoffOf(const Node& n) const { return &payoffs[n.payoff]; }
 
-  // Index of the deal whose cards are cards[0 .. cardsPerDeal-1], or -1 when
-  // the deal is not one of the enumeration (or the lookup table would be too
-  // big for this deck).
-  int dealIndex(const uint8_t* cards) const;
-  bool hasDealIndex() const { return !dealTable.empty(); }
-
-  // One CFR pass over a deal: the same arithmetic, in the same order, as
-  // CFR::calc on the deal's root state.
-  void calc(uint32_t index, const double* reach, double* utility) const;
-
  private:
   uint32_t resolve(CFR& cfr, const State* state, uint16_t depth);
-  uint32_t dealCode(const uint8_t* cards) const;
-  template <int N>
-  void calcFixed(uint32_t index, const double* reach, double* utility) const;
-  void calcAny(uint32_t index, const double* reach, double* utility) const;
 
   int players;
-  int cardsPerDeal;
-  uint32_t cardBase;
   std::vector<Node> nodes;
   std::vector<double> payoffs;
   std::vector<uint32_t> roots;
-  std::vector<int32_t> dealTable;  // deal code -> deal index, or -1
 };
 
 #endif

@@ -93,8 +93,11 @@ struct FlatCFR::Task {
 
 FlatCFR::FlatCFR(InfoSetStore& store_)
     : store(store_), tree(store_.tree()), decisions(tree.decisions()), nodes(store_.nodes()),
-      players(tree.numPlayers()), offset(tree.numSlots(), 0), payoff(tree.numPayoffClasses(), nullptr),
-      handValue(static_cast<size_t>(MAX_ROUNDS) * players, 0) {}
+      players(tree.numPlayers()) {
+  own.offset.assign(tree.numSlots(), 0);
+  own.payoff.assign(tree.numPayoffClasses(), nullptr);
+  use(own);
+}
 
 FlatCFR::~FlatCFR() = default;
 
@@ -102,59 +105,82 @@ void FlatCFR::setThreads(unsigned n, size_t minDecisions) {
   threads = n == 0 ? std::max(1u, std::thread::hardware_concurrency()) : n;
   minParallelDecisions = minDecisions;
   pool.reset();
-  if (threads > 1) pool = std::make_unique<WorkerPool>(threads - 1);
+  // Small trees run on the calling thread: no idle workers for them.
+  if (threads > 1 && tree.numDecisions() >= minParallelDecisions)
+    pool = std::make_unique<WorkerPool>(threads - 1);
 }
 
-void FlatCFR::deal(const State* dealt, const BucketOf& bucketOf) {
+void FlatCFR::resolve(const State* dealt, const BucketOf& bucketOf, Deal* out, bool full) {
   const Game* game = tree.game();
+  out->offset.assign(tree.numSlots(), 0);
+  out->payoff.resize(tree.numPayoffClasses());
   for (uint16_t slot : tree.usedSlots()) {
     int round, acting, seat;
     tree.slotFields(slot, &round, &acting, &seat);
     const uint64_t bucket = bucketOf(round, acting, seat);
     const int k = store.bucketPosition(bucket);
     if (k < 0) throw std::out_of_range("no information set for bucket " + std::to_string(bucket));
-    offset[slot] = store.base(BettingTree::mapOf(game, round, seat), k);
+    out->offset[slot] = store.base(BettingTree::mapOf(game, round, seat), k);
   }
   int code[MAX_ROUNDS] = {};
   for (uint8_t r : tree.payoffRounds()) {
-    int* value = &handValue[static_cast<size_t>(r) * players];
+    int value[MAX_PLAYERS];
     for (int p = 0; p < players; ++p) value[p] = gamecore::showdownHandValue(game, dealt, static_cast<uint8_t>(p), r);
     code[r] = tree.orderCode(value);
   }
-  for (uint32_t c = 0; c < payoff.size(); ++c) payoff[c] = tree.payoffs(c, code[tree.payoffClass(c).round]);
+  for (uint32_t c = 0; c < out->payoff.size(); ++c) out->payoff[c] = tree.payoffs(c, code[tree.payoffClass(c).round]);
+  out->info.clear();
+  if (full)
+    for (size_t d = 0; d < tree.numDecisions(); ++d)
+      out->info.push_back(&nodes[decisions[d].index + out->offset[decisions[d].slot]]);
 }
 
-template <int N>
+void FlatCFR::deal(const State* dealt, const BucketOf& bucketOf) {
+  resolve(dealt, bucketOf, &own);
+  use(own);
+}
+
+void FlatCFR::use(const Deal& resolved) {
+  offset = resolved.offset.data();
+  payoff = resolved.payoff.data();
+  info = resolved.info.empty() ? nullptr : resolved.info.data();
+}
+
+template <int N, bool Full>
 void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
   const BettingTree::Decision& n = decisions[d];
   const int seat = n.seat;
-  CFRNode& info = nodes[n.index + offset[n.slot]];
+  CFRNode& info = Full ? *this->info[d] : nodes[n.index + offset[n.slot]];
+  // The store never marks valid an action the tree lacks (see the loader).
+  int valid[NUM_ABSTRACT_ACTIONS];
+  const int numValid = info.validActions(valid);
   double strategy[NUM_ABSTRACT_ACTIONS];
-  info.getStrategy(reach[seat], strategy);
+  info.getStrategy(reach[seat], strategy, valid, numValid);
   for (int p = 0; p < N; ++p) utility[p] = 0.0;
 
   double actionUtility[NUM_ABSTRACT_ACTIONS];
   double childReach[N];
   double childUtility[N];
   for (int p = 0; p < N; ++p) childReach[p] = reach[p];
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+  for (int i = 0; i < numValid; ++i) {
+    const int a = valid[i];
     const uint32_t c = n.child[a];
-    if (!info.isActionValid(a) || c == NONE) continue;
     const double* result;
     if (c & TERMINAL) {
       result = payoff[c & ~TERMINAL];
     } else {
       childReach[seat] = strategy[a] * reach[seat];
-      pass<N>(c, childReach, childUtility);
+      pass<N, Full>(c, childReach, childUtility);
       result = childUtility;
     }
     actionUtility[a] = result[seat];
     for (int p = 0; p < N; ++p) utility[p] += result[p] * strategy[a];
   }
   const double weight = counterfactualReach(reach, seat, N);
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
-    if (info.isActionValid(a) && n.child[a] != NONE)
-      info.regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+  for (int i = 0; i < numValid; ++i) {
+    const int a = valid[i];
+    info.regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+  }
 }
 
 template <int N>
@@ -170,7 +196,7 @@ uint32_t FlatCFR::expand(uint32_t d, const double* reach, int depth) {
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
     const uint32_t c = n.child[a];
     top.child[a] = NONE;
-    if (!top.info->isActionValid(a) || c == NONE) continue;
+    if (!top.info->isActionValid(a)) continue;
     if (c & TERMINAL) {
       top.child[a] = c;
       continue;
@@ -200,7 +226,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 
   std::atomic<size_t> next{0};
   const std::function<void()> job = [&] {
-    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) pass<N>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
+    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) pass<N, false>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
   };
   pool->run(job);
 
@@ -228,7 +254,10 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 
 void FlatCFR::calc(const double* reach, double* utility) {
   if (tree.numDecisions() == 0) return;
-  const bool parallel = pool && tree.numDecisions() >= minParallelDecisions;
-  if (players == 3) return parallel ? parallelPass<3>(reach, utility) : pass<3>(0, reach, utility);
-  return parallel ? parallelPass<2>(reach, utility) : pass<2>(0, reach, utility);
+  if (players == 3) {
+    if (info) return pass<3, true>(0, reach, utility);
+    return pool ? parallelPass<3>(reach, utility) : pass<3, false>(0, reach, utility);
+  }
+  if (info) return pass<2, true>(0, reach, utility);
+  return pool ? parallelPass<2>(reach, utility) : pass<2, false>(0, reach, utility);
 }

@@ -36,16 +36,28 @@ class FlatCFR {
   // decisions for which they are used.
   void setThreads(unsigned threads, size_t minDecisions = 100000);
 
-  // Prepares a deal: the record offset of every slot and the payoffs of
-  // every terminal class. std::out_of_range when a bucket is not in the
-  // store (the reference's missing key).
+  // What a pass needs to know of a deal: the record offset of every slot
+  // and the payoffs of every terminal class.
+  struct Deal {
+    std::vector<size_t> offset;         // per slot
+    std::vector<const double*> payoff;  // per terminal class
+    std::vector<CFRNode*> info;         // per decision, when resolved in full
+  };
+  // Resolves a deal; std::out_of_range when a bucket is not in the store
+  // (the reference's missing key). `full`: also the record of every
+  // decision, which spares the passes an indirection (for small trees that
+  // are dealt many times).
+  void resolve(const State* dealt, const BucketOf& bucketOf, Deal* out, bool full = false);
+  // Resolves a deal and makes it the one the passes run on.
   void deal(const State* dealt, const BucketOf& bucketOf);
+  // Runs the passes on a deal resolved before, which must stay alive.
+  void use(const Deal& resolved);
   // One CFR pass over the prepared deal from the root, which the reference
   // calls with every reach 1 and seat 0 as the previous actor.
   void calc(const double* reach, double* utility);
 
  private:
-  template <int N>
+  template <int N, bool Full>
   void pass(uint32_t d, const double* reach, double* utility) const;
   template <int N>
   void parallelPass(const double* reach, double* utility);
@@ -60,9 +72,10 @@ class FlatCFR {
   const BettingTree::Decision* decisions;
   CFRNode* nodes;
   int players;
-  std::vector<size_t> offset;          // per slot
-  std::vector<const double*> payoff;   // per terminal class
-  std::vector<int> handValue;          // [round][seat] while dealing
+  Deal own;                      // the deal of `deal`
+  const size_t* offset;          // of the deal in use
+  const double* const* payoff;   // of the deal in use
+  CFRNode* const* info;          // of the deal in use, when resolved in full
   unsigned threads = 1;
   size_t minParallelDecisions = 100000;
   std::unique_ptr<WorkerPool> pool;

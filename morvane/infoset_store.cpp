@@ -14,8 +14,11 @@ InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> b
     if (b < 0 || b > 255) throw "information-set store: bucket outside 0 to 255";
     if (bucketPos_.size() <= static_cast<size_t>(b)) bucketPos_.resize(b + 1, -1);
     bucketPos_[b] = static_cast<int>(k);
-    bucketText_.push_back(std::to_string(b) + ":");
   }
+  const int rounds = tree_->game()->numRounds;
+  for (int m = 0; m < numMaps(); ++m)
+    for (int b : buckets_)
+      prefix_.push_back(std::to_string(m / rounds) + ":" + std::to_string(m % rounds) + ":" + std::to_string(b) + ":");
   for (int m = 0; m < numMaps(); ++m) {
     mapBase_.push_back(size_);
     size_ += mapSize(m);
@@ -33,16 +36,11 @@ InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> b
 }
 
 int InfoSetStore::key(int map, int bucketPos, size_t index, char* out, int capacity) const {
-  const int rounds = tree_->game()->numRounds;
-  char text[512];
-  int length = std::snprintf(text, sizeof(text), "%d:%d:", map / rounds, map % rounds);
-  const std::string& bucket = bucketText_[bucketPos];
-  std::memcpy(text + length, bucket.data(), bucket.size());
-  length += static_cast<int>(bucket.size());
-  const int room = static_cast<int>(sizeof(text)) - length;
-  length += tree_->history(tree_->decisionsOf(map)[index], text + length, room);
-  std::memcpy(out, text, static_cast<size_t>(std::min(length, capacity)));
-  return length;
+  const std::string& prefix = prefix_[static_cast<size_t>(map) * buckets_.size() + bucketPos];
+  const int length = static_cast<int>(prefix.size());
+  std::memcpy(out, prefix.data(), std::min<size_t>(prefix.size(), static_cast<size_t>(capacity)));
+  if (length >= capacity) return length;
+  return length + tree_->history(tree_->decisionsOf(map)[index], out + length, capacity - length);
 }
 
 namespace {

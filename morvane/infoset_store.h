@@ -55,7 +55,7 @@ class InfoSetStore {
 
   // Every record with its key, in file order.
   template <typename Visit>
-  void forEach(Visit&& visit) {
+  void forEach(Visit&& visit) const {
     char text[256];
     size_t at = 0;
     for (int m = 0; m < numMaps(); ++m)
@@ -70,7 +70,7 @@ class InfoSetStore {
   std::unique_ptr<BettingTree> tree_;
   std::vector<int> buckets_;
   std::vector<int> bucketPos_;
-  std::vector<std::string> bucketText_;  // "b:" per position
+  std::vector<std::string> prefix_;  // "seat:round:bucket:" per map and bucket position
   std::vector<size_t> mapBase_;
   size_t size_ = 0;
   std::unique_ptr<CFRNode[]> nodes_;

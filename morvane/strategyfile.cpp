@@ -198,6 +198,11 @@ bool CFR::loadStore(int fd, uint64_t size, bool* mismatch) {
           return false;
         }
         readSums(record, *node);
+        // An action the betting rules exclude stays excluded, whatever the
+        // file says: the passes only follow actions the tree has.
+        const BettingTree::Decision& d = store->tree().decision(store->tree().decisionsOf(m)[j]);
+        for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+          if (d.child[a] == BettingTree::NONE) node->setActionInvalid(a);
       }
   }
   return true;
@@ -265,7 +270,7 @@ bool CFR::load(const std::string& path) {
 std::ostream& operator<<(std::ostream& out, const CFR& cfr) {
   const Game* game = cfr.game;
   // Maps are visited seat by seat and round by round, which is map order.
-  const_cast<CFR&>(cfr).forEachInformationSet(
+  cfr.forEachInformationSet(
       [&](const std::string& key, const CFRNode& node) { out << key << " \xC2\xBB " << node << "\n"; });
   out << "\n";
   if (cfr.gameUtility) {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "LimitHoldemAgent.h"
-#include "holdem_support.h"
+#include "holdem_agent_support.h"
 
 namespace {
 

@@ -1,35 +1,176 @@
-// The solver on the hold'em games with synthetic bucket tables.
+// The solver on the hold'em games: keys of the hold'em tables mode, the
+// card-free betting tree on the real betting rules, the flat store against
+// the reference (keyed maps, 10,000 tree builds, engine-state recursion) on
+// games where the reference is quick, thread-count independence, strategy
+// files and lookups of keys the strategy lacks.
 #include <gtest/gtest.h>
 
-#include "cfr.h"
-#include "support.h"
+#include <stdexcept>
+
+#include "betting_tree.h"
+#include "holdem_support.h"
 #include "util.h"
 
 namespace {
 
-GamePtr holdemGame(const char* name) { return readGameFile(std::string(POKER_GAMES_DIR) + "/" + name); }
-
-// Buckets from a fixed mix of the cards, so that every deal has buckets in
-// 0 to 9 that differ by seat, round and player count, without lookup files.
-class SyntheticBuckets : public CFR {
- public:
-  using CFR::CFR;
-  int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const override {
-    const int seen = 2 + (round == 0 ? 0 : round + 2);
-    uint32_t h = 2166136261u ^ static_cast<uint32_t>(players * 31 + seat);
-    for (int c = 0; c < seen; ++c) h = (h ^ cards[c]) * 16777619u;
-    return static_cast<int>(h % 10);
+State afterActions(const Game* game, const std::string& actions) {
+  State state;
+  initState(game, 0, &state);
+  for (char c : actions) {
+    Action action{c == 'f' ? a_fold : c == 'c' ? a_call : a_raise, 0};
+    EXPECT_TRUE(isValidAction(game, &state, 0, &action)) << actions;
+    doAction(game, &action, &state);
   }
-};
+  return state;
+}
+
+void setAllBuckets(CFR& cfr, uint64_t twoActing, uint64_t threeActing) {
+  for (auto& round : cfr.holdemBucket)
+    for (int seat = 0; seat < 3; ++seat) {
+      round[2][seat] = twoActing;
+      round[3][seat] = threeActing;
+    }
+}
+
+// A small three-player limit game on a 52-card deck: the reference's
+// 10,000 tree builds stay quick, and folds leave two seats to act.
+GamePtr smallThreePlayerGame(const TempDir& dir) {
+  writeText(dir.file("small.3p.game"),
+            "GAMEDEF\nlimit\nnumPlayers = 3\nnumRounds = 2\nblind = 5 10 0\nraiseSize = 10 20\n"
+            "firstPlayer = 3 1\nmaxRaises = 1 1\nnumSuits = 4\nnumRanks = 13\nnumHoleCards = 2\n"
+            "numBoardCards = 0 3\nEND GAMEDEF\n");
+  return readGameFile(dir.file("small.3p.game"));
+}
 
 }  // namespace
 
-TEST(HoldemSolver, TwoPlayerLimitTreeHasTenBucketsPerDecision) {
+TEST(HoldemKeys, UseTheHoldemTablesOfTheActingSeatsCount) {
+  GamePtr two = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  GamePtr three = holdemGame("holdem.limit.3p.game");
+  ASSERT_TRUE(two && three);
+
+  CFR cfr(two.get());
+  cfr.useCardAbstraction = cfr.useHoldemTables = true;
+  setAllBuckets(cfr, 0, 0);
+  cfr.holdemBucket[2][2][1] = 7;
+  State state = afterActions(two.get(), "crrcccr");
+  EXPECT_EQ(cfr.abstraction(&state), "1:2:7:crrcccr");
+
+  // Three seats: the three-player bucket while all can act, the two-player
+  // one after a fold.
+  CFR cfr3(three.get());
+  cfr3.useCardAbstraction = cfr3.useHoldemTables = true;
+  setAllBuckets(cfr3, 4, 8);
+  state = afterActions(three.get(), "");
+  EXPECT_EQ(cfr3.abstraction(&state), "2:0:8:");
+  state = afterActions(three.get(), "f");
+  EXPECT_EQ(cfr3.abstraction(&state), "0:0:4:f");
+  state = afterActions(three.get(), "fcc");
+  EXPECT_EQ(cfr3.abstraction(&state), "0:1:4:fcc");
+}
+
+TEST(HoldemTree, DecisionsPerRoundFollowTheBettingRules) {
+  GamePtr two = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  GamePtr noLimit = holdemGame("holdem.nolimit.2p.reverse_blinds.game");
+  ASSERT_TRUE(two && noLimit);
+  CFR solver(two.get());
+  const auto actionOf = [&](int a, const State* s, Action* action) { solver.getAbstractedAction(a, s, action); };
+
+  BettingTree tree(two.get(), actionOf);
+  size_t perRound[4] = {};
+  for (size_t d = 0; d < tree.numDecisions(); ++d) ++perRound[tree.decision(static_cast<uint32_t>(d)).round];
+  EXPECT_EQ(perRound[0], 8u);
+  EXPECT_EQ(perRound[1], 70u);
+  EXPECT_EQ(perRound[2], 630u);
+  EXPECT_EQ(perRound[3], 5670u);
+  // Decision numbers follow the histories' byte order, map by map.
+  for (int m = 0; m < tree.numMaps(); ++m) {
+    std::string previous;
+    for (uint32_t d : tree.decisionsOf(m)) {
+      char text[64];
+      const std::string history(text, tree.history(d, text, sizeof(text)));
+      if (d != tree.decisionsOf(m).front()) EXPECT_LT(previous, history);
+      EXPECT_EQ(tree.follow(history.data(), history.size()), d);
+      previous = history;
+    }
+  }
+
+  // The abstract raise has size 0, which no no-limit raise is.
+  BettingTree nl(noLimit.get(), actionOf);
+  ASSERT_GT(nl.numDecisions(), 0u);
+  for (size_t d = 0; d < nl.numDecisions(); ++d)
+    EXPECT_EQ(nl.decision(static_cast<uint32_t>(d)).child[2], BettingTree::NONE);
+}
+
+TEST(HoldemSolver, NoLimitFlatStoreEqualsReference) {
+  GamePtr game = holdemGame("holdem.nolimit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  TempDir dir;
+  expectFlatEqualsReference(game.get(), 3000, dir);
+  SyntheticBuckets cfr(game.get());
+  trainHoldemQuietly(cfr, 10, 1);
+  for (const auto& [key, node] : informationSets(cfr)) EXPECT_FALSE(node.isActionValid(2)) << key;
+}
+
+TEST(HoldemSolver, ThreePlayerFlatStoreEqualsReferenceThroughFolds) {
+  TempDir dir;
+  GamePtr game = smallThreePlayerGame(dir);
+  ASSERT_TRUE(game);
+  expectFlatEqualsReference(game.get(), 2000, dir);
+}
+
+TEST(HoldemSolver, ResultsDoNotDependOnTheThreadCount) {
   GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
   ASSERT_TRUE(game);
+  SyntheticBuckets one(game.get());
+  one.setThreads(1);
+  trainHoldemQuietly(one, 300, 5);
+  for (unsigned threads : {2u, 3u}) {
+    SyntheticBuckets many(game.get());
+    many.setThreads(threads, 0);  // threaded even on this small tree
+    trainHoldemQuietly(many, 300, 5);
+    expectSameInformationSets(one, many);
+  }
+}
+
+TEST(HoldemSolver, StrategyFileRoundTripAndLookups) {
+  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  TempDir dir;
   SyntheticBuckets cfr(game.get());
-  testing::internal::CaptureStdout();
-  cfr.trainHoldem(100);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Number of information sets: 63780\n"), std::string::npos) << out.substr(out.size() - 200);
+  trainHoldemQuietly(cfr, 200, 3);
+  ASSERT_TRUE(cfr.save(dir.file("strategy")));
+  const std::string bytes = fileBytes(dir.file("strategy"));
+  EXPECT_EQ(bytes.size(), 8 * 4 + 63780 * 108u);
+
+  CFR loaded(game.get());
+  ASSERT_TRUE(loaded.load(dir.file("strategy")));
+  EXPECT_TRUE(loaded.usesFlatStore());
+  EXPECT_TRUE(loaded.treeBuilt);
+  expectSameInformationSets(cfr, loaded);
+  ASSERT_TRUE(loaded.save(dir.file("again")));
+  EXPECT_TRUE(fileBytes(dir.file("again")) == bytes);
+
+  // Play looks keys up in the loaded store, with the agent's mode on.
+  loaded.useCardAbstraction = loaded.useHoldemTables = true;
+  setAllBuckets(loaded, 7, 7);
+  State state = afterActions(game.get(), "crrcccr");
+  CFRNode* node = loaded.findNode(&state);
+  EXPECT_EQ(node, loaded.findNode("1:2:7:crrcccr"));
+  EXPECT_EQ(std::memcmp(node, cfr.findNode("1:2:7:crrcccr"), sizeof(CFRNode)), 0);
+  // A bucket outside 0 to 9, an unbuilt player count's garbage, a history
+  // the tree lacks, a malformed key: the map's out-of-range error.
+  loaded.holdemBucket[2][2][1] = 10;
+  EXPECT_THROW(loaded.findNode(&state), std::out_of_range);
+  EXPECT_THROW(loaded.findNode("1:2:7:crrcccrrrrrr"), std::out_of_range);
+  EXPECT_THROW(loaded.findNode("0:2:7:crrcccr"), std::out_of_range);
+  EXPECT_THROW(loaded.findNode("1:2:07:crrcccr"), std::out_of_range);
+  EXPECT_THROW(loaded.findNode("1:2:"), std::out_of_range);
+
+  // A cut file fails and leaves nothing behind.
+  writeFileBytes(dir.file("cut"), bytes.substr(0, bytes.size() / 2));
+  CFR cut(game.get());
+  EXPECT_FALSE(cut.load(dir.file("cut")));
+  EXPECT_FALSE(cut.treeBuilt);
+  EXPECT_EQ(cut.numInformationSets(), 0u);
 }

@@ -1,88 +1,68 @@
-// Helpers for the hold'em agent's tests: a working directory with the three
-// hold'em game files, full-size bucket tables that are sparse (all zero, no
-// disk blocks, so every hand is in bucket 0 until a test writes another
-// bucket into the loaded table) and small strategies built from the betting
-// tree alone.
+// Hold'em solvers for tests: bucket tables that need no lookup files, and
+// the comparison of two solvers record by record.
 #ifndef TESTS_MORVANE_HOLDEM_SUPPORT_H
 #define TESTS_MORVANE_HOLDEM_SUPPORT_H
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
-#include "EquityTables.h"
 #include "cfr.h"
 #include "support.h"
+#include "synthetic_buckets.h"
 #include "util.h"
 
-const char* const kHoldemGames[] = {"holdem.limit.2p.reverse_blinds.game", "holdem.limit.3p.game",
-                                    "holdem.nolimit.2p.reverse_blinds.game"};
-
-inline std::string holdemGamePath(const std::string& name) {
-  return std::string(POKER_GAMES_DIR) + "/" + name;
+inline GamePtr holdemGame(const std::string& name) {
+  return readGameFile(std::string(POKER_GAMES_DIR) + "/" + name);
 }
 
-inline bool sparseFile(const std::string& path, uint64_t bytes) {
-  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  const bool ok = ftruncate(fd, static_cast<off_t>(bytes)) == 0;
-  close(fd);
-  return ok;
+// Trains quietly from a fixed seed.
+inline void trainHoldemQuietly(CFR& cfr, uint64_t iterations, unsigned seed) {
+  global_urng().seed(seed);
+  testing::internal::CaptureStdout();
+  cfr.trainHoldem(iterations);
+  testing::internal::GetCapturedStdout();
 }
 
-// Fills dir with the game files, "strategies/" and a "lookup/" directory
-// holding every hold'em bucket table at its full size (which is all the agent
-// reads), and the evaluator state table of the test build when
-// POKER_TEST_LOOKUP names it.
-inline bool makeHoldemWorkDir(const std::string& dir) {
-  namespace fs = std::filesystem;
-  for (const char* name : kHoldemGames) fs::copy_file(holdemGamePath(name), dir + "/" + name);
-  fs::create_directory(dir + "/strategies");
-  fs::create_directory(dir + "/lookup");
-  if (const char* lookup = std::getenv("POKER_TEST_LOOKUP"))
-    fs::create_symlink(std::string(lookup) + "/tpt", dir + "/lookup/tpt");
-  const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
-  bool ok = true;
-  for (int players = 2; players <= 3; ++players)
-    for (int round = 0; round < 4; ++round)
-      for (int position = 0; position < players; ++position)
-        ok = ok && sparseFile(dir + "/" + EquityTables::holdemFileName(players, round, position),
-                              sizes[round]);
-  return ok;
+// Same keys in the same order and the same six sums, bit for bit.
+inline void expectSameInformationSets(CFR& a, CFR& b) {
+  const auto x = informationSets(a);
+  const auto y = informationSets(b);
+  ASSERT_EQ(x.size(), y.size());
+  size_t differing = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    ASSERT_EQ(x[i].first, y[i].first) << "record " << i;
+    if (std::memcmp(&x[i].second, &y[i].second, sizeof(CFRNode)) != 0) ++differing;
+  }
+  EXPECT_EQ(differing, 0u);
 }
 
-// A strategy over the betting below each state read from `states` (full
-// match-state texts; none: the whole game) for buckets 0 .. 9, with zero
-// sums, saved to `path`. A key holds only its own round's bucket, so ten
-// builds with one bucket in every round give every key.
-inline bool saveHoldemStrategy(const std::string& gameFile, const std::string& path,
-                               const std::vector<std::string>& states = {}) {
-  GamePtr game = readGameFile(gameFile);
-  if (!game) return false;
-  CFR solver(game.get());
-  solver.useCardAbstraction = true;
-  solver.useHoldemTables = true;
-  std::vector<State> starts;
-  for (const std::string& text : states) {
-    MatchState ms;
-    if (readMatchState(text.c_str(), game.get(), &ms) < 0) return false;
-    starts.push_back(ms.state);
-  }
-  if (starts.empty()) {
-    starts.emplace_back();
-    initState(game.get(), 0, &starts.back());
-  }
-  for (uint64_t b = 0; b < 10; ++b) {
-    for (auto& round : solver.holdemBucket)
-      for (auto& players : round)
-        for (uint64_t& seat : players) seat = b;
-    for (const State& start : starts) solver.createAbstractedGameTree(&start);
-  }
-  makeParentDirectories(path);
-  return solver.save(path);
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Trains a flat and a reference solver alike from the same seed and checks
+// that they hold the same information sets and write the same file.
+inline void expectFlatEqualsReference(const Game* game, uint64_t iterations, const TempDir& dir) {
+  SyntheticBuckets flat(game);
+  SyntheticBuckets reference(game);
+  reference.setUseFlatStore(false);
+  trainHoldemQuietly(flat, iterations, 99);
+  trainHoldemQuietly(reference, iterations, 99);
+  ASSERT_TRUE(flat.usesFlatStore());
+  ASSERT_FALSE(reference.usesFlatStore());
+  expectSameInformationSets(flat, reference);
+  ASSERT_TRUE(flat.save(dir.file("flat")));
+  ASSERT_TRUE(reference.save(dir.file("reference")));
+  EXPECT_TRUE(fileBytes(dir.file("flat")) == fileBytes(dir.file("reference")));
 }
 
 #endif

@@ -1,0 +1,121 @@
+// The solver on the real hold'em betting trees (argument: 0 two-player
+// limit, 1 three-player limit, 2 two-player no-limit) with synthetic bucket
+// tables: building the betting tree and the information-set store,
+// trainHoldem iterations per second, saving and loading the strategy.
+// Resident memory is reported as the process's peak after each step; run one
+// game per process (--benchmark_filter=.../1) to see that game's own peak.
+// Strategy files go to $HOLDEM_BENCH_DIR (default /tmp) and are removed.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "synthetic_buckets.h"
+#include "util.h"
+
+namespace {
+
+const char* const GAME_FILES[3] = {"holdem.limit.2p.reverse_blinds.game", "holdem.limit.3p.game",
+                                   "holdem.nolimit.2p.reverse_blinds.game"};
+
+Game* holdemGame(int g) {
+  static Game* games[3] = {};
+  if (!games[g]) {
+    FILE* file = std::fopen((std::string(POKER_GAMES_DIR) + "/" + GAME_FILES[g]).c_str(), "r");
+    games[g] = file ? readGame(file) : nullptr;
+    if (file) std::fclose(file);
+    if (!games[g]) std::abort();
+  }
+  return games[g];
+}
+
+// Peak resident memory of the process so far, in GB.
+double peakResidentGB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / (1024.0 * 1024.0);
+  return 0.0;
+}
+
+// Runs `f` with standard output discarded (its lines would mix with the report).
+template <typename F>
+void quietly(F&& f) {
+  std::streambuf* saved = std::cout.rdbuf();
+  std::ostringstream sink;
+  std::cout.rdbuf(sink.rdbuf());
+  f();
+  std::cout.rdbuf(saved);
+}
+
+// One trained solver per game, kept between benchmarks.
+std::unique_ptr<CFR> kept[3];
+
+CFR& solver(int g) {
+  if (!kept[g]) {
+    kept[g] = std::make_unique<SyntheticBuckets>(holdemGame(g));
+    quietly([&] { kept[g]->trainHoldem(0); });
+  }
+  return *kept[g];
+}
+
+std::string strategyPath(int g) {
+  const char* dir = std::getenv("HOLDEM_BENCH_DIR");
+  return std::string(dir ? dir : "/tmp") + "/holdem_bench_strategy_" + std::to_string(g);
+}
+
+void BM_BuildTreeAndStore(benchmark::State& state) {
+  const int g = static_cast<int>(state.range(0));
+  kept[g].reset();
+  size_t informationSets = 0;
+  for (auto _ : state) {
+    SyntheticBuckets cfr(holdemGame(g));
+    quietly([&] { cfr.trainHoldem(0); });
+    informationSets = cfr.numInformationSets();
+  }
+  state.counters["information_sets"] = static_cast<double>(informationSets);
+  state.counters["peak_rss_GB"] = peakResidentGB();
+}
+
+void BM_TrainHoldem(benchmark::State& state) {
+  const int g = static_cast<int>(state.range(0));
+  const uint64_t batch = static_cast<uint64_t>(state.range(1));
+  CFR& cfr = solver(g);
+  for (auto _ : state) quietly([&] { cfr.trainHoldem(batch); });
+  state.counters["iterations/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * batch), benchmark::Counter::kIsRate);
+  state.counters["peak_rss_GB"] = peakResidentGB();
+}
+
+void BM_SaveStrategy(benchmark::State& state) {
+  const int g = static_cast<int>(state.range(0));
+  CFR& cfr = solver(g);
+  for (auto _ : state)
+    if (!cfr.save(strategyPath(g))) state.SkipWithError("save failed");
+  std::ifstream file(strategyPath(g), std::ios::binary | std::ios::ate);
+  state.counters["file_GB"] = static_cast<double>(file.tellg()) / 1e9;
+}
+
+void BM_LoadStrategy(benchmark::State& state) {
+  const int g = static_cast<int>(state.range(0));
+  kept[g].reset();  // at most one store of the game in memory
+  for (auto _ : state) {
+    kept[g].reset();
+    kept[g] = std::make_unique<SyntheticBuckets>(holdemGame(g));
+    if (!kept[g]->load(strategyPath(g))) state.SkipWithError("load failed");
+  }
+  std::remove(strategyPath(g).c_str());
+  state.counters["peak_rss_GB"] = peakResidentGB();
+}
+
+}  // namespace
+
+BENCHMARK(BM_BuildTreeAndStore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_TrainHoldem)->Args({0, 10000})->Args({1, 4})->Args({2, 100000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_LoadStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_MAIN();
