@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "equity_generator.h"
+#include "table_checks.h"
 #include "tpt.h"
 #include "tpt_generator.h"
 #include "util.h"
@@ -173,10 +174,12 @@ void EquityTables::updateExtremes() {
 }
 
 std::unique_ptr<StateTable> EquityTables::loadStateTable() {
-  if (!table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) {
-    std::cout << "Generating the evaluator state table lookup/tpt..." << std::endl;
-    if (!writeTptFiles("lookup")) std::exit(1);
+  if (table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) {
+    auto table = std::make_unique<StateTable>("lookup/tpt");
+    if (tableAccepted("lookup/tpt", stateTableProblem(table->data()))) return table;
   }
+  std::cout << "Generating the evaluator state table lookup/tpt..." << std::endl;
+  if (!writeTptFiles("lookup")) std::exit(1);
   return std::make_unique<StateTable>("lookup/tpt");
 }
 
@@ -198,18 +201,30 @@ void EquityTables::load() {
   for (int players = 2; players <= 3 && all; ++players)
     for (int round = 0; round < 4 && all; ++round) all = valid(players, round);
 
+  // Loads a round's two tables; false, with a warning, when one is damaged.
+  bool loaded[4] = {};
   auto loadRound = [&](int round) {
-    for (int players = 2; players <= 3; ++players)
-      equityTable[players - 2][round] =
-          loadDoubleTable(equityFileName(players, round).c_str(), getRoundSize(round));
+    bool sound = true;
+    for (int players = 2; players <= 3; ++players) {
+      const std::string name = equityFileName(players, round);
+      double* table = loadDoubleTable(name.c_str(), getRoundSize(round));
+      setEquityTable(players, round, table);
+      if (!tableAccepted(name, equityTableProblem(table, getRoundSize(round)))) {
+        status[players - 2][round] = -1;
+        sound = false;
+      }
+    }
+    return loaded[round] = sound;
   };
 
   if (all) {
-    for (int round = 0; round < 4; ++round) loadRound(round);
-    std::cout << "Equity tables loaded from file!\n"
-              << "Calculating max and min equities" << std::endl;
-    updateExtremes();
-    return;
+    for (int round = 0; round < 4; ++round) all = loadRound(round) && all;
+    if (all) {
+      std::cout << "Equity tables loaded from file!\n"
+                << "Calculating max and min equities" << std::endl;
+      updateExtremes();
+      return;
+    }
   }
 
   std::cout << "Generating equity lookup tables..." << std::endl;
@@ -217,9 +232,8 @@ void EquityTables::load() {
   const std::unique_ptr<StateTable> stateTable = loadStateTable();
   std::cout << "done!" << std::endl;
   for (int round = 0; round < 4; ++round) {
-    if (valid(2, round) && valid(3, round))
-      loadRound(round);
-    else
+    if (loaded[round]) continue;
+    if (!(valid(2, round) && valid(3, round) && loadRound(round)))
       generateRound(round, stateTable->data());
   }
   updateExtremes();
@@ -284,7 +298,9 @@ void EquityTables::loadHoldemTables() {
         if (table_file_ok(name, n)) {
           std::cout << "Loading table " << name << "!" << std::endl;
           slot = loadByteTable(name.c_str(), n);
-          continue;
+          if (tableAccepted(name, bucketTableProblem(slot, n))) continue;
+          delete[] slot;
+          slot = nullptr;
         }
         std::cout << "File " << name << " is missing!\n"
                   << "Computing hsut for " << players << " players and round " << round
@@ -372,11 +388,17 @@ void EquityTables::loadCluster() {
   freeCluster();
   if (all) {
     for (int round = 0; round < 4; ++round)
-      for (int players = 2; players <= 3; ++players)
-        clusterTable[players - 2][round] =
-            loadByteTable(clusterFileName(players, round).c_str(), getRoundSize(round));
-    std::cout << "Cluster tables loaded from file!" << std::endl;
-    return;
+      for (int players = 2; players <= 3 && all; ++players) {
+        const std::string name = clusterFileName(players, round);
+        uint8_t* table = loadByteTable(name.c_str(), getRoundSize(round));
+        clusterTable[players - 2][round] = table;
+        all = tableAccepted(name, clusterTableProblem(table, getRoundSize(round)));
+      }
+    if (all) {
+      std::cout << "Cluster tables loaded from file!" << std::endl;
+      return;
+    }
+    freeCluster();
   }
   for (int round = 0; round < 4; ++round)
     for (int players = 2; players <= 3; ++players) {

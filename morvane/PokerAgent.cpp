@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
+#include <string>
 
 #include "net.h"
 
@@ -81,11 +82,10 @@ int unseenShowdownSeat(const Game* game, const State& state, int viewer) {
   return -1;
 }
 
-// The line without its carriage return, for messages.
-const char* shown(char* line) {
-  line[std::strcspn(line, "\r\n")] = '\0';
-  return line;
-}
+// The line up to its first carriage return, for messages. A copy: the line
+// itself becomes the answer, and a match state may hold a carriage return
+// (the number scanner skips white space).
+std::string shown(const char* line) { return std::string(line, std::strcspn(line, "\r\n")); }
 
 }  // namespace
 
@@ -158,7 +158,7 @@ bool PokerAgent::play() {
     if (len < 0 || len > MAX_STATE_LENGTH) {
       // Not a match state (or one leaving no room for the answer): nothing
       // to act on, and the hand's events stay as they were.
-      std::fprintf(stderr, "WARNING: could not read state %s\n", shown(line));
+      std::fprintf(stderr, "WARNING: could not read state %s\n", shown(line).c_str());
       continue;
     }
     State& state = matchState.state;

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "table_checks.h"
 #include "tpt.h"
 #include "tpt_generator.h"
 #include "util.h"
@@ -32,9 +33,14 @@ constexpr size_t QEL_ROUND_SIZE = 1261078;
 rng_state_t* qel_rng = nullptr;
 
 // Loads an integer table the system owns, generating and saving it first when
-// the file is missing or has the wrong size.
-int* loadOrGenerate(const char* path, size_t n, std::unique_ptr<int[]> (*generate)()) {
-  if (table_file_ok(path, n * sizeof(int))) return loadIntTable(path, n);
+// the file is missing, has the wrong size or fails its content check.
+int* loadOrGenerate(const char* path, size_t n, std::unique_ptr<int[]> (*generate)(),
+                    std::string (*problem)(const int*)) {
+  if (table_file_ok(path, n * sizeof(int))) {
+    int* table = loadIntTable(path, n);
+    if (tableAccepted(path, problem(table))) return table;
+    delete[] table;
+  }
   std::printf("%s is missing: generating it\n", path);
   std::fflush(stdout);
   std::error_code ignored;  // a failure shows up when the file is written
@@ -106,8 +112,10 @@ void testRankHand(int n, Rank rank) {
 }  // namespace
 
 void loadLookupTables() {
-  twoPlusTwoTable = loadOrGenerate("lookup/tpt", TPT_SIZE, [] { return generateTptTable(true); });
-  twoPlusTwoConversion = loadOrGenerate("lookup/tpt.indexes", TPT_INDEXES_SIZE, generateTptIndexes);
+  twoPlusTwoTable = loadOrGenerate("lookup/tpt", TPT_SIZE, [] { return generateTptTable(true); },
+                                   stateTableProblem);
+  twoPlusTwoConversion = loadOrGenerate("lookup/tpt.indexes", TPT_INDEXES_SIZE,
+                                        generateTptIndexes, stateTableIndexesProblem);
   std::vector<std::string> missing;
   qelIndexes = loadIfPresent<int>("lookup/qel.indexes", QEL_INDEXES_SIZE, &missing);
   qelPreFlop = loadIfPresent<double>("lookup/qel.preflop", QEL_INDEXES_SIZE, &missing);

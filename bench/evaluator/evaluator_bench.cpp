@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qel.h"
+#include "table_checks.h"
 #include "tpt.h"
 #include "tpt_generator.h"
 #include "util.h"
@@ -26,6 +27,28 @@ const int* table() {
   }();
   return t.get();
 }
+
+// The content check run on every load of the table, next to reading the
+// 130 MB file (BM_ReadTable).
+void BM_CheckTable(benchmark::State& state) {
+  const int* t = table();
+  for (auto _ : state) benchmark::DoNotOptimize(stateTableProblem(t));
+}
+BENCHMARK(BM_CheckTable)->Unit(benchmark::kMillisecond);
+
+void BM_ReadTable(benchmark::State& state) {
+  const char* env = std::getenv("POKER_TEST_LOOKUP");
+  const std::string path = std::string(env ? env : "lookup") + "/tpt";
+  if (!table_file_ok(path, TPT_SIZE * sizeof(int))) {
+    state.SkipWithError("no table file");
+    return;
+  }
+  for (auto _ : state) {
+    std::unique_ptr<int[]> read(loadIntTable(path.c_str(), TPT_SIZE));
+    benchmark::DoNotOptimize(read.get());
+  }
+}
+BENCHMARK(BM_ReadTable)->Unit(benchmark::kMillisecond);
 
 void BM_GenerateTable(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(generateTptTable(false));

@@ -1,6 +1,8 @@
-# Runs lookupgen twice for the pre-flop round in a fresh directory holding the
-# test state table: the first run makes the four pre-flop files, the second
-# finds them and makes nothing.
+# Runs lookupgen for the pre-flop round in a fresh directory holding the test
+# state table: the first run makes the four pre-flop files and the conversion
+# table, the second finds them and makes nothing, the third finds a damaged
+# equity table and a damaged conversion table of the right sizes and makes
+# them again.
 #   cmake -DLOOKUPGEN=<tool> -DTPT=<state table> -DWORK=<scratch dir> -P lookupgen_preflop.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/lookup")
@@ -35,5 +37,28 @@ execute_process(COMMAND "${LOOKUPGEN}" --rounds 0
 string(FIND "${second}" "Indexing" at)
 if(NOT status EQUAL 0 OR NOT at EQUAL -1)
   message(FATAL_ERROR "second run generated again (${status}):\n${second}")
+endif()
+
+# Bytes "x" make equities near 1e272 and class ranks out of order.
+string(REPEAT "x" 1352 bad_equities)
+file(WRITE "${WORK}/lookup/preflop_2p" "${bad_equities}")
+string(REPEAT "x" 147500 bad_indexes)
+file(WRITE "${WORK}/lookup/tpt.indexes" "${bad_indexes}")
+execute_process(COMMAND "${LOOKUPGEN}" --rounds 0
+  WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE status OUTPUT_VARIABLE third)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "third run failed (${status}):\n${third}")
+endif()
+foreach(line "Warning: lookup/preflop_2p is damaged (an equity outside [0, 1] at entry 0)"
+             "Warning: lookup/tpt.indexes is damaged" "Generating lookup/tpt.indexes"
+             "Indexing pre-flop hands..." "generating pre-flop clusters 2p")
+  string(FIND "${third}" "${line}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "third run did not print '${line}':\n${third}")
+  endif()
+endforeach()
+file(READ "${WORK}/lookup/preflop_2p" remade HEX LIMIT 8)
+if(remade STREQUAL "7878787878787878")
+  message(FATAL_ERROR "the damaged equity table was kept")
 endif()
 file(REMOVE_RECURSE "${WORK}")

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <string>
 
+#include "EquityTables.h"
+#include "equity_generator.h"
 #include "hands.h"
 #include "lookup_fixture.h"
 #include "qel.h"
@@ -115,6 +117,22 @@ TEST_F(TptGenerationTest, LoadLookupTablesGeneratesMissingOrDamagedTables) {
   EXPECT_NE(out.find("lookup/tpt is missing: generating it\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("tpt.indexes"), std::string::npos) << out;
   EXPECT_TRUE(fileBytes("lookup/tpt") == expected);
+}
+
+// A same-size state table whose first step leads outside it is replaced
+// before anything walks it.
+TEST_F(TptGenerationTest, DamagedStateTableOfTheRightSizeIsMadeAgain) {
+  REQUIRE_TABLE();
+  std::vector<int> damaged(sharedTable(), sharedTable() + TPT_SIZE);
+  damaged[TPT_ROOT + 1] = 2000000000;
+  saveIntTable("lookup/tpt", damaged.data(), damaged.size());
+  std::unique_ptr<StateTable> table;
+  const std::string out = capturedOutput([&] { table = EquityTables::loadStateTable(); });
+  EXPECT_EQ(out.rfind("Warning: lookup/tpt is damaged (a transition outside the table at entry 54)", 0), 0u)
+      << out;
+  EXPECT_NE(out.find("Generating the evaluator state table lookup/tpt..."), std::string::npos);
+  EXPECT_TRUE(fileBytes("lookup/tpt") == fileBytes(testLookupDir() + "/tpt"));
+  EXPECT_EQ(table->data()[TPT_ROOT + 1], sharedTable()[TPT_ROOT + 1]);
 }
 
 }  // namespace

@@ -27,8 +27,11 @@
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
+// Reports which property failed, for the finding's log.
+void check(bool ok, const char* what = "", const std::string& answer = "") {
+  if (ok) return;
+  std::fprintf(stderr, "session fuzz: %s: answer '%s'\n", what, answer.c_str());
+  std::abort();
 }
 
 // Closes the streams a session opened, so that one agent serves every
@@ -91,20 +94,22 @@ Reusable<KuhnAgent>* kuhnAgent = nullptr;
 void checkAnswer(const Game* game, const std::string& answer, const std::set<std::string>& sent) {
   MatchState ms;
   const int len = readMatchState(answer.c_str(), game, &ms);
-  check(len > 0 && answer[len] == ':');
+  check(len > 0 && answer[len] == ':', "not a match state and ':'", answer);
   bool fromDealer = false;
   for (const std::string& line : sent) fromDealer |= line.compare(0, len, answer, 0, len) == 0;
-  check(fromDealer);
+  check(fromDealer, "not a state the dealer sent", answer);
   const State& state = ms.state;
-  check(!state.finished && numActingPlayers(game, &state) > 0);
-  check(currentPlayer(game, &state) == ms.viewingPlayer);
+  check(!state.finished && numActingPlayers(game, &state) > 0, "no action is possible", answer);
+  check(currentPlayer(game, &state) == ms.viewingPlayer, "not the seat's turn", answer);
   Action action;
   const int used = readAction(answer.c_str() + len + 1, game, &action);
-  check(used > 0 && static_cast<size_t>(len + 1 + used) == answer.size());
+  check(used > 0 && static_cast<size_t>(len + 1 + used) == answer.size(), "not one action",
+        answer);
   Action unrepaired = action;
-  check(isValidAction(game, &state, 0, &unrepaired));
-  check(unrepaired.size == action.size);
-  check(!(action.type == a_fold && state.spent[ms.viewingPlayer] == state.maxSpent));
+  check(isValidAction(game, &state, 0, &unrepaired) && unrepaired.size == action.size,
+        "an illegal action", answer);
+  check(!(action.type == a_fold && state.spent[ms.viewingPlayer] == state.maxSpent),
+        "a fold with nothing to call", answer);
 }
 
 }  // namespace

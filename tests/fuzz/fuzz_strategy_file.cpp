@@ -1,7 +1,7 @@
 // Fuzzes loading a three-player Kuhn strategy file with the checks after it.
 // Any bytes are refused or loaded without a crash, and a loaded strategy
-// must be playable: every node samples a valid action, and the utility and
-// NashConv of its average strategies are finite.
+// must be playable: every node samples a valid action, and the value and
+// NashConv of its average strategies are finite (NashConv not negative).
 //
 // Input: a first byte choosing the form, then
 //   even: the bytes of the file;
@@ -103,9 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const CFR::NodeMap& m : cfr.maps())
     for (const auto& [key, node] : m) check(node->isActionValid(node->getRandomActionIndex()));
-  double utility[MAX_PLAYERS];
-  cfr.calcUtility(utility);
-  for (int p = 0; p < game->numPlayers; ++p) check(std::isfinite(utility[p]));
-  check(std::isfinite(nashConv(cfr)));
+  const Exploitability e = computeExploitability(cfr);
+  for (double v : e.profileValue) check(std::isfinite(v));
+  check(std::isfinite(e.nashConv) && e.nashConv >= -1e-9);
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -203,4 +204,21 @@ TEST_F(KuhnAgentTest, DamagedOrNonRegularStrategyFilesAreRefusedAndTrainedAgain)
   // Training replaced both with sound files.
   agent = start(out);
   EXPECT_EQ(count(out, "Warning"), 0u) << out;
+}
+
+// The session answers this error with a call (see the session tests): the
+// agent itself reports a state outside its tree, here a ten, as the lookup
+// error and nothing else.
+TEST_F(KuhnAgentTest, StateOutsideTheTreeRaisesTheLookupError) {
+  std::string out;
+  auto agent = start(out);
+  GamePtr kuhn = kuhnGame();
+  uint8_t card = 0;
+  agent->holeCards(&card, 0);
+  MatchState& ms = agent->state();
+  initState(kuhn.get(), 0, &ms.state);
+  ms.viewingPlayer = 0;
+  ms.state.holeCards[0][0] = makeCard(8, 3);
+  Action action{a_call, 0};
+  EXPECT_THROW(agent->getAction(action), std::out_of_range);
 }

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <deque>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "KuhnAgent.h"
 #include "PokerAgent.h"
 #include "net.h"
 #include "support.h"
@@ -93,11 +95,11 @@ struct SessionResult {
   bool played = false;
 };
 
-SessionResult runSession(const std::string& gameFile, std::deque<Action> answers,
+// Plays `script` against `agent`; the events are the caller's to collect.
+SessionResult playScript(PokerAgent& agent,
                          const std::vector<std::pair<std::string, bool>>& script) {
   ScriptedDealer dealer;
   EXPECT_GE(dealer.listener, 0);
-  ScriptedAgent agent(gameFile.c_str(), std::move(answers));
   SessionResult result;
   std::thread player([&] {
     if (agent.connect("localhost", dealer.port)) result.played = agent.play();
@@ -106,6 +108,13 @@ SessionResult runSession(const std::string& gameFile, std::deque<Action> answers
   player.join();
   // A second connect on a connected agent is refused.
   EXPECT_FALSE(agent.connect("localhost", dealer.port));
+  return result;
+}
+
+SessionResult runSession(const std::string& gameFile, std::deque<Action> answers,
+                         const std::vector<std::pair<std::string, bool>>& script) {
+  ScriptedAgent agent(gameFile.c_str(), std::move(answers));
+  SessionResult result = playScript(agent, script);
   result.events = agent.events;
   return result;
 }
@@ -188,13 +197,15 @@ TEST(Session, MissingInformationSetIsAnsweredWithACallAndOneWarningPerHand) {
                                          {"MATCHSTATE:0:0::Ks||\r\n", true},
                                          {"MATCHSTATE:0:0:crc:Ks||\r\n", true},
                                          {"MATCHSTATE:0:0:crcc:Ks|Qs|Js\r\n", false},
-                                         {"MATCHSTATE:0:1::Qs||\r\n", true},
+                                         // The number scanner skips white space, so
+                                         // the warning must not cut the answer there.
+                                         {"MATCHSTATE:0:\r1::Qs||\r\n", true},
                                      });
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_TRUE(r.played);
   const std::vector<std::string> expected = {"MATCHSTATE:0:0::Ks||:c\r\n",
                                              "MATCHSTATE:0:0:crc:Ks||:c\r\n",
-                                             "MATCHSTATE:0:1::Qs||:c\r\n"};
+                                             "MATCHSTATE:0:\r1::Qs||:c\r\n"};
   EXPECT_EQ(r.answers, expected);
   EXPECT_EQ(countOf(out, "Warning: no strategy for the state "), 2u) << out;
   EXPECT_EQ(countOf(out, "Warning: no strategy for the state MATCHSTATE:0:0::Ks||, calling\n"), 1u);
@@ -252,4 +263,23 @@ TEST(Session, OverlongLineIsDroppedWholeWithOneWarning) {
   EXPECT_EQ(r.answers[0], "MATCHSTATE:0:8::Qs||:r\r\n");
   EXPECT_EQ(countOf(err, "WARNING: dropped a line longer than 4095 characters\n"), 1u) << err;
   EXPECT_EQ(countOf(err, "WARNING"), 1u) << err;
+}
+
+// The Kuhn agent itself, given a ten: answered with a call, and play goes on.
+TEST(Session, KuhnAgentAnswersAStateOutsideItsTreeWithACall) {
+  TempDir dir;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  testing::internal::CaptureStdout();
+  KuhnAgent agent(kuhnGamePath().c_str(), 1, 2000);
+  const SessionResult r = playScript(agent, {{"MATCHSTATE:0:0::Ts||\r\n", true},
+                                             {"MATCHSTATE:0:0:crc:Ts||\r\n", true},
+                                             {"MATCHSTATE:0:1:c:Js||\r\n", false}});
+  const std::string out = testing::internal::GetCapturedStdout();
+  std::filesystem::current_path(previous);
+  EXPECT_TRUE(r.played);
+  const std::vector<std::string> answers = {"MATCHSTATE:0:0::Ts||:c\r\n",
+                                            "MATCHSTATE:0:0:crc:Ts||:c\r\n"};
+  EXPECT_EQ(r.answers, answers);
+  EXPECT_EQ(countOf(out, "Warning: "), 3u) << out;  // no strategy files, two odd states
 }

@@ -3,7 +3,9 @@
 // evaluator state table, then the equity tables and the cluster tables of the
 // chosen rounds, each only where its file is missing or has the wrong size.
 // A round whose equity tables are generated again gets new cluster tables
-// too, so the clusters always belong to the equities on disk.
+// too, so the clusters always belong to the equities on disk. A file of the
+// right size whose contents fail their check is made again like a missing
+// one.
 #include <tclap/CmdLine.h>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 #include "EquityTables.h"
 #include "equity_generator.h"
+#include "table_checks.h"
 #include "tpt.h"
 #include "tpt_generator.h"
 #include "util.h"
@@ -53,12 +56,37 @@ std::vector<bool> parseRounds(const std::string& list) {
   return chosen;
 }
 
+// A table file is present when it has its size and its contents pass their
+// check; a damaged one is reported and made again.
 bool equityPresent(const EquityTables& tables, int round) {
-  for (int players = 2; players <= 3; ++players)
-    if (!table_file_ok(EquityTables::equityFileName(players, round),
-                       tables.getRoundSize(round) * sizeof(double)))
-      return false;
+  const uint64_t n = tables.getRoundSize(round);
+  for (int players = 2; players <= 3; ++players) {
+    const std::string name = EquityTables::equityFileName(players, round);
+    if (!table_file_ok(name, n * sizeof(double))) return false;
+    const std::unique_ptr<double[]> table(loadDoubleTable(name.c_str(), n));
+    if (!tableAccepted(name, equityTableProblem(table.get(), n))) return false;
+  }
   return true;
+}
+
+bool clusterPresent(const std::string& name, uint64_t n) {
+  if (!table_file_ok(name, n)) return false;
+  const std::unique_ptr<uint8_t[]> table(loadByteTable(name.c_str(), n));
+  return tableAccepted(name, clusterTableProblem(table.get(), n));
+}
+
+// The evaluator state table, checked; null when it is missing or damaged.
+std::unique_ptr<StateTable> loadStateTable() {
+  if (!table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) return nullptr;
+  auto table = std::make_unique<StateTable>("lookup/tpt");
+  if (!tableAccepted("lookup/tpt", stateTableProblem(table->data()))) return nullptr;
+  return table;
+}
+
+bool indexesPresent() {
+  if (!table_file_ok("lookup/tpt.indexes", TPT_INDEXES_SIZE * sizeof(int))) return false;
+  const std::unique_ptr<int[]> indexes(loadIntTable("lookup/tpt.indexes", TPT_INDEXES_SIZE));
+  return tableAccepted("lookup/tpt.indexes", stateTableIndexesProblem(indexes.get()));
 }
 
 }  // namespace
@@ -96,15 +124,22 @@ int main(int argc, char** argv) {
     fail("cannot create the directory lookup");
   randomize();
 
-  if (table_file_ok("lookup/tpt", TPT_SIZE * sizeof(int))) {
+  // Kept for the equity generation.
+  std::unique_ptr<StateTable> stateTable = loadStateTable();
+  if (stateTable) {
     std::cout << "lookup/tpt is present" << std::endl;
+    if (indexesPresent()) {
+      std::cout << "lookup/tpt.indexes is present" << std::endl;
+    } else {
+      std::cout << "Generating lookup/tpt.indexes" << std::endl;
+      saveIntTable("lookup/tpt.indexes", generateTptIndexes().get(), TPT_INDEXES_SIZE);
+    }
   } else if (!writeTptFiles("lookup")) {
     return 1;
   }
 
   EquityTables tables;
   tables.setThreads(threads);
-  std::unique_ptr<StateTable> stateTable;
   std::vector<bool> regenerated(4, false);
   for (int round = 0; round < 4; ++round) {
     if (!chosen[round]) continue;
@@ -124,7 +159,7 @@ int main(int argc, char** argv) {
     const uint64_t n = tables.getRoundSize(round);
     for (int players = 2; players <= 3; ++players) {
       const std::string name = EquityTables::clusterFileName(players, round);
-      if (!regenerated[round] && table_file_ok(name, n)) {
+      if (!regenerated[round] && clusterPresent(name, n)) {
         std::cout << name << " is present" << std::endl;
         continue;
       }
