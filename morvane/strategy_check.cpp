@@ -99,9 +99,12 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
   if (stat(path.c_str(), &st) != 0) return "it does not exist";
   if (!S_ISREG(st.st_mode)) return "it is not a regular file";
   // Checked in a solver of its own first: a refused file must leave `cfr`
-  // empty, and a solver whose flat store was filled cannot be emptied.
+  // empty, and a solver whose flat store was filled cannot be emptied. The
+  // keyed maps hold the file as written (the store would put back the
+  // rules' exclusions).
   {
     CFR candidate(cfr.getGame());
+    candidate.setUseFlatStore(false);
     if (!candidate.load(path)) return "it is cut short or holds a key twice";
     const std::string problem = strategyProblem(candidate, tree);
     if (!problem.empty()) return problem;
