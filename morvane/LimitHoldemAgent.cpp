@@ -1,5 +1,7 @@
 #include "LimitHoldemAgent.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>

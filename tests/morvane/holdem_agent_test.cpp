@@ -14,6 +14,7 @@
 
 #include "LimitHoldemAgent.h"
 #include "holdem_agent_support.h"
+#include "match_support.h"
 
 namespace {
 
@@ -261,11 +262,14 @@ TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
       "MATCHSTATE:0:2:r20000:9d9c|\r\n",           // all-in: only the agent can act
   };
   std::vector<std::string> answers;
+  // Capturing flushes every stream, which waits for the dealer's while it is
+  // blocked reading: capture before the dealer starts, release after it ends.
+  testing::internal::CaptureStdout();
   std::thread dealer([&] {
     FILE* in = fdopen(dup(fds[1]), "r");
     char buffer[4096];
-    if (!std::fgets(buffer, sizeof buffer, in)) return;
-    for (size_t i = 0; i < lines.size(); ++i) {
+    const bool version = std::fgets(buffer, sizeof buffer, in) != nullptr;
+    for (size_t i = 0; version && i < lines.size(); ++i) {
       if (write(fds[1], lines[i].data(), lines[i].size()) < 0) break;
       if ((i == 0 || i == 1 || i == 3 || i == 5) && std::fgets(buffer, sizeof buffer, in))
         answers.push_back(buffer);
@@ -273,11 +277,13 @@ TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
     std::fclose(in);
     close(fds[1]);
   });
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(agent->attach(fds[0]));
-  EXPECT_TRUE(agent->play());
-  const std::string out = testing::internal::GetCapturedStdout();
+  const bool attached = agent->attach(fds[0]);
+  const bool played = attached && agent->play();
+  if (!attached) close(fds[1]);
   dealer.join();
+  const std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(attached);
+  EXPECT_TRUE(played);
   ASSERT_EQ(answers.size(), 4u);
   EXPECT_EQ(answers[0], "MATCHSTATE:0:0:r300:9d9c|:c\r\n");
   EXPECT_EQ(answers[1], "MATCHSTATE:0:0:r300c/:9d9c|/Ad2c3d:c\r\n");

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "KuhnAgent.h"
-#include "support.h"
+#include "match_support.h"
 
 namespace {
 
