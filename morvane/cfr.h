@@ -20,7 +20,8 @@
 //     by createAbstractedGameTree; `calc` is the plain recursion over engine
 //     states and key lookups.
 // Both give the same keys, bit-identical sums and byte-identical strategy
-// files. The maps serve games the store does not (more than three seats),
+// files. findNode, calc, calcUtil, eliminateActions, save and the text dump
+// use whichever is active; createAbstractedGameTree always fills the maps. The maps serve games the store does not (more than three seats),
 // the cluster games that build their own trees, and the reference checks.
 #ifndef MORVANE_CFR_H
 #define MORVANE_CFR_H
@@ -131,7 +132,7 @@ class CFR {
   // switch the bucket modes and write the bucket tables directly.
   bool useHoldemTables = false;     // bucket from holdemBucket, else clusterBucket
   bool useCardAbstraction = false;  // false: bucket = rank of the first hole card
-  uint64_t holdemBucket[MAX_ROUNDS][10][3];  // [round][active players][seat]
+  uint64_t holdemBucket[MAX_ROUNDS][10][3] = {};  // [round][active players][seat]
   std::vector<NodeMap> nodeMaps;             // index round + seat * numRounds
   const Game* game;                          // not owned
   bool useMonteCarlo = false;                // recorded only
@@ -140,7 +141,7 @@ class CFR {
   bool useClusters = false;
   int32_t clusterRound = 0;
   EquityTables* equityTables = nullptr;      // not owned
-  uint64_t clusterBucket[MAX_ROUNDS][10];    // [round][seat]
+  uint64_t clusterBucket[MAX_ROUNDS][10] = {};    // [round][seat]
 
  private:
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }

@@ -73,6 +73,8 @@ constexpr int SPLIT_DEPTH = 6;
 constexpr uint32_t NONE = BettingTree::NONE;
 constexpr uint32_t TERMINAL = BettingTree::TERMINAL;
 constexpr uint32_t TASK = 0x40000000u;  // a top child that is a task
+// The order of the children in the tree's numbering (their letters' order).
+constexpr int TREE_ORDER[NUM_ABSTRACT_ACTIONS] = {1, 0, 2};
 
 }  // namespace
 
@@ -156,30 +158,34 @@ void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
   const int numValid = info.validActions(valid);
   double strategy[NUM_ABSTRACT_ACTIONS];
   info.getStrategy(reach[seat], strategy, valid, numValid);
-  for (int p = 0; p < N; ++p) utility[p] = 0.0;
 
-  double actionUtility[NUM_ABSTRACT_ACTIONS];
+  // Children are visited in tree order (call, fold, raise), which walks the
+  // decisions and every bucket's records upwards; their utilities are then
+  // summed in action order, as the reference does.
+  const double* result[NUM_ABSTRACT_ACTIONS];
+  double childUtility[NUM_ABSTRACT_ACTIONS][N];
   double childReach[N];
-  double childUtility[N];
   for (int p = 0; p < N; ++p) childReach[p] = reach[p];
-  for (int i = 0; i < numValid; ++i) {
-    const int a = valid[i];
+  for (int a : TREE_ORDER) {
     const uint32_t c = n.child[a];
-    const double* result;
+    if (!info.isActionValid(a)) continue;
     if (c & TERMINAL) {
-      result = payoff[c & ~TERMINAL];
+      result[a] = payoff[c & ~TERMINAL];
     } else {
       childReach[seat] = strategy[a] * reach[seat];
-      pass<N, Full>(c, childReach, childUtility);
-      result = childUtility;
+      pass<N, Full>(c, childReach, childUtility[a]);
+      result[a] = childUtility[a];
     }
-    actionUtility[a] = result[seat];
-    for (int p = 0; p < N; ++p) utility[p] += result[p] * strategy[a];
+  }
+  for (int p = 0; p < N; ++p) utility[p] = 0.0;
+  for (int i = 0; i < numValid; ++i) {
+    const int a = valid[i];
+    for (int p = 0; p < N; ++p) utility[p] += result[a][p] * strategy[a];
   }
   const double weight = counterfactualReach(reach, seat, N);
   for (int i = 0; i < numValid; ++i) {
     const int a = valid[i];
-    info.regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+    info.regretSum[a] += weight * (result[a][seat] - utility[seat]);
   }
 }
 
@@ -193,9 +199,9 @@ uint32_t FlatCFR::expand(uint32_t d, const double* reach, int depth) {
   top.info = &nodes[n.index + offset[n.slot]];
   top.info->getStrategy(reach[n.seat], top.strategy);
   for (int p = 0; p < N; ++p) top.reach[p] = reach[p];
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+  for (uint32_t& c : top.child) c = NONE;
+  for (int a : TREE_ORDER) {
     const uint32_t c = n.child[a];
-    top.child[a] = NONE;
     if (!top.info->isActionValid(a)) continue;
     if (c & TERMINAL) {
       top.child[a] = c;

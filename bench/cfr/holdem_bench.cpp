@@ -81,10 +81,12 @@ void BM_BuildTreeAndStore(benchmark::State& state) {
   state.counters["peak_rss_GB"] = peakResidentGB();
 }
 
+// Arguments: game, iterations per batch, threads (0: one per core).
 void BM_TrainHoldem(benchmark::State& state) {
   const int g = static_cast<int>(state.range(0));
   const uint64_t batch = static_cast<uint64_t>(state.range(1));
   CFR& cfr = solver(g);
+  cfr.setThreads(static_cast<unsigned>(state.range(2)));
   for (auto _ : state) quietly([&] { cfr.trainHoldem(batch); });
   state.counters["iterations/s"] =
       benchmark::Counter(static_cast<double>(state.iterations() * batch), benchmark::Counter::kIsRate);
@@ -115,7 +117,13 @@ void BM_LoadStrategy(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_BuildTreeAndStore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(BM_TrainHoldem)->Args({0, 10000})->Args({1, 4})->Args({2, 100000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrainHoldem)
+    ->Args({0, 10000, 1})
+    ->Args({1, 4, 1})
+    ->Args({1, 4, 0})
+    ->Args({2, 100000, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_LoadStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -120,16 +120,19 @@ TEST(HoldemSolver, ThreePlayerFlatStoreEqualsReferenceThroughFolds) {
 }
 
 TEST(HoldemSolver, ResultsDoNotDependOnTheThreadCount) {
-  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
-  ASSERT_TRUE(game);
-  SyntheticBuckets one(game.get());
-  one.setThreads(1);
-  trainHoldemQuietly(one, 300, 5);
-  for (unsigned threads : {2u, 3u}) {
-    SyntheticBuckets many(game.get());
-    many.setThreads(threads, 0);  // threaded even on this small tree
-    trainHoldemQuietly(many, 300, 5);
-    expectSameInformationSets(one, many);
+  TempDir dir;
+  GamePtr games[2] = {holdemGame("holdem.limit.2p.reverse_blinds.game"), smallThreePlayerGame(dir)};
+  for (const GamePtr& game : games) {
+    ASSERT_TRUE(game);
+    SyntheticBuckets one(game.get());
+    one.setThreads(1);
+    trainHoldemQuietly(one, 300, 5);
+    for (unsigned threads : {2u, 3u}) {
+      SyntheticBuckets many(game.get());
+      many.setThreads(threads, 0);  // threaded even on these small trees
+      trainHoldemQuietly(many, 300, 5);
+      expectSameInformationSets(one, many);
+    }
   }
 }
 
