@@ -111,7 +111,7 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
   }
   if (!cfr.load(path)) {
     emptyMaps(cfr);
-    return "it is cut short or holds a key twice";
+    return "it is cut short or malformed";
   }
   return strategyProblem(cfr, tree);
 }

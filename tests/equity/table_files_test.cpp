@@ -92,6 +92,23 @@ TEST(TableFiles, EquityFilesRegenerateExactlyWhatIsMissingOrShortThenCluster) {
   for (int round = 1; round < 4; ++round)
     EXPECT_TRUE(untouched(EquityTables::equityFileName(2, round)));
 
+  // The right size, but an equity above 1: reported, and again only the
+  // pre-flop round is generated.
+  {
+    std::vector<double> damaged(tables.getEquityTable(3, 0), tables.getEquityTable(3, 0) + 169);
+    damaged[5] = 2.0;
+    saveDoubleTable("lookup/preflop_3p", damaged.data(), damaged.size());
+  }
+  out = capture([&] { tables.load(); });
+  EXPECT_TRUE(has(out, "Warning: lookup/preflop_3p is damaged (an equity outside [0, 1] at "
+                       "entry 5) and is made again"))
+      << out;
+  EXPECT_TRUE(has(out, "Indexing pre-flop hands..."));
+  EXPECT_FALSE(has(out, "Indexing flop hands..."));
+  EXPECT_LE(tables.getEquityTable(3, 0)[5], 1.0);
+  for (int round = 1; round < 4; ++round)
+    EXPECT_TRUE(untouched(EquityTables::equityFileName(3, round)));
+
   // Clusters: rebuilt from the equity tables, then loaded.
   out = capture([&] { tables.loadCluster(); });
   EXPECT_EQ(out, std::string(kSizes) +
@@ -123,6 +140,17 @@ TEST(TableFiles, EquityFilesRegenerateExactlyWhatIsMissingOrShortThenCluster) {
 
   out = capture([&] { tables.loadCluster(); });
   EXPECT_EQ(out, std::string(kSizes) + "loading clusters...\nCluster tables loaded from file!\n");
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), tables.getClusterTable(3, 0)));
+
+  // A cluster above 100 in a file of the right size: all eight are rebuilt.
+  std::vector<uint8_t> damaged = before;
+  damaged[7] = 200;
+  saveByteTable("lookup/preflop_3p_c", damaged.data(), damaged.size());
+  out = capture([&] { tables.loadCluster(); });
+  EXPECT_TRUE(has(out, "Warning: lookup/preflop_3p_c is damaged (a cluster above 100 at entry 7) "
+                       "and is made again"))
+      << out;
+  EXPECT_TRUE(has(out, "generating river clusters 3p"));
   EXPECT_TRUE(std::equal(before.begin(), before.end(), tables.getClusterTable(3, 0)));
 }
 
@@ -180,11 +208,23 @@ TEST(TableFiles, BucketTablesAreComputedFromUtilityAndEquityAndSaved) {
   EXPECT_EQ(tables.holdemTableIndex(2, 0, 0, aces), seat0[acesClass]);
   uint8_t* saved = loadByteTable("lookup/holdem_preflop_2p_0", 169);
   EXPECT_TRUE(std::equal(saved, saved + 169, seat0));
+  const std::vector<uint8_t> seat0Saved(saved, saved + 169);
   delete[] saved;
 
   out = capture([&] { tables.loadHoldemTables(); });
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 20);
   EXPECT_TRUE(has(out, "Loading table lookup/holdem_preflop_2p_0!"));
+
+  // A bucket above 9 in a file of the right size: that table is computed again.
+  std::vector<uint8_t> damaged(seat0Saved.begin(), seat0Saved.end());
+  damaged[3] = 10;
+  saveByteTable("lookup/holdem_preflop_2p_0", damaged.data(), damaged.size());
+  out = capture([&] { tables.loadHoldemTables(); });
+  EXPECT_TRUE(has(out, "Warning: lookup/holdem_preflop_2p_0 is damaged (a bucket above 9 at "
+                       "entry 3) and is made again"))
+      << out;
+  EXPECT_TRUE(has(out, "File lookup/holdem_preflop_2p_0 is missing!"));
+  EXPECT_TRUE(std::equal(seat0Saved.begin(), seat0Saved.end(), tables.getHoldemTable(2, 0, 0)));
 }
 
 }  // namespace

@@ -117,12 +117,16 @@ void checkAnswer(const Game* game, const std::string& answer, const std::set<std
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Warnings and training progress go to standard output.
   if (!std::freopen("/dev/null", "w", stdout)) std::abort();
-  // The Kuhn agent keeps its strategies under the working directory.
+  // The Kuhn agent trains and keeps its strategies under the working
+  // directory, and needs them only while it is constructed; the fuzzer's
+  // relative paths need the directory it was started in.
+  const std::filesystem::path started = std::filesystem::current_path();
   char pattern[] = "/tmp/fuzz-session-XXXXXX";
   if (!mkdtemp(pattern)) std::abort();
   std::filesystem::current_path(pattern);
-  std::filesystem::copy_file(KUHN_GAME_FILE, "kuhn.limit.3p.game");
-  kuhnAgent = new Reusable<KuhnAgent>("kuhn.limit.3p.game", 1, 3000);
+  kuhnAgent = new Reusable<KuhnAgent>(KUHN_GAME_FILE, 1, 3000);
+  std::filesystem::current_path(started);
+  std::filesystem::remove_all(pattern);
   kuhn = loadGame(KUHN_GAME_FILE);
   holdem = loadGame(HOLDEM_GAME_FILE);
   return 0;

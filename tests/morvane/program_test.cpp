@@ -120,7 +120,7 @@ TEST_F(Program, ExploitabilityToolReportsEverySeatAndNashConv) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             "ERROR: could not load strategy kuhn.limit.3p.game for kuhn.limit.3p.game: it is cut "
-            "short or holds a key twice\n");
+            "short or malformed\n");
 }
 
 // Games that only look like Kuhn poker end the start with one "ERROR: " line
