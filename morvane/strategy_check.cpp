@@ -105,7 +105,7 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
   {
     CFR candidate(cfr.getGame());
     candidate.setUseFlatStore(false);
-    if (!candidate.load(path)) return "it is cut short or holds a key twice";
+    if (!candidate.load(path)) return "it is cut short or malformed";
     const std::string problem = strategyProblem(candidate, tree);
     if (!problem.empty()) return problem;
   }
