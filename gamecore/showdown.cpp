@@ -140,9 +140,14 @@ int gamecore::showdownHandValue(const Game* game, const State* state, uint8_t se
 
 double valueOfState(const Game* game, const State* state, uint8_t player) {
   assert(player < game->numPlayers);
+  // Cards are ranked only for a showdown: the result of a folded seat, or
+  // of a hand the others folded, needs none, and a player's view of such a
+  // hand does not show them.
+  const bool showdown =
+      !state->playerFolded[player] && numFolded(game, state) + 1 < game->numPlayers;
   int handValue[MAX_PLAYERS];
   for (int p = 0; p < game->numPlayers; ++p)
-    handValue[p] = state->playerFolded[p] || state->spent[p] <= 0
+    handValue[p] = !showdown || state->playerFolded[p] || state->spent[p] <= 0
                        ? -1
                        : gamecore::showdownHandValue(game, state, static_cast<uint8_t>(p), state->round);
   return gamecore::payoffWithHandValues(game, state, handValue, player);

@@ -1,8 +1,5 @@
 #include "KuhnAgent.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -20,15 +17,6 @@ const char* const KuhnAgent::KuhnStrategyFiles[10] = {
     "strategies/kuhn.limit.3p/strategy8", "strategies/kuhn.limit.3p/strategy9"};
 
 namespace {
-
-// Creates every missing directory on the way to the file `path`.
-void makeParentDirectories(const std::string& path) {
-  for (size_t slash = path.find('/'); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    const std::string dir = path.substr(0, slash);
-    if (!dir.empty() && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return;
-  }
-}
 
 // Why the agent cannot train and play `game`, or "" when it can: one solver
 // slot per seat, rank buckets and win probabilities of one-card, one-round

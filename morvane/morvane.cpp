@@ -15,6 +15,7 @@
 #include <string>
 
 #include "KuhnAgent.h"
+#include "LimitHoldemAgent.h"
 #include "cfr.h"
 #include "net.h"
 #include "util.h"
@@ -23,16 +24,15 @@ namespace {
 
 using AgentFactory = std::function<std::unique_ptr<PokerAgent>(const char* gameFile)>;
 
-std::unique_ptr<PokerAgent> holdemAgentNotBuilt(const char*) {
-  // The hold'em agent plugs in here.
-  throw "not implemented";
+std::unique_ptr<PokerAgent> holdemAgent(const char* gameFile) {
+  return std::make_unique<LimitHoldemAgent>(gameFile);
 }
 
 const std::map<std::string, AgentFactory>& agentTable() {
   static const std::map<std::string, AgentFactory> table = {
-      {"holdem.limit.2p.reverse_blinds.game", holdemAgentNotBuilt},
-      {"holdem.limit.3p.game", holdemAgentNotBuilt},
-      {"holdem.nolimit.2p.reverse_blinds.game", holdemAgentNotBuilt},
+      {"holdem.limit.2p.reverse_blinds.game", holdemAgent},
+      {"holdem.limit.3p.game", holdemAgent},
+      {"holdem.nolimit.2p.reverse_blinds.game", holdemAgent},
       {"kuhn.limit.3p.game",
        [](const char* gameFile) -> std::unique_ptr<PokerAgent> {
          return std::make_unique<KuhnAgent>(gameFile);

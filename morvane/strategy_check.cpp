@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "cfr.h"
 
@@ -63,27 +65,32 @@ std::string nodeProblem(const std::string& key, const CFRNode& node, const CFRNo
 }
 
 std::string strategyProblem(const CFR& loaded, const CFR& tree) {
-  const std::vector<CFR::NodeMap>& got = loaded.maps();
-  const std::vector<CFR::NodeMap>& want = tree.maps();
-  if (got.size() != want.size()) return "it has a different number of node maps";
-  for (size_t i = 0; i < want.size(); ++i) {
-    auto g = got[i].begin();
-    auto w = want[i].begin();
-    for (; g != got[i].end() && w != want[i].end(); ++g, ++w) {
-      if (g->first != w->first) {
-        // The smaller key is the one the other map lacks.
-        if (g->first < w->first)
-          return "information set " + printable(g->first) + " is not in the game's tree";
-        return "information set " + printable(w->first) + " of the game's tree is missing";
-      }
-      const std::string problem = nodeProblem(g->first, *g->second, w->second.get());
-      if (!problem.empty()) return problem;
-    }
-    if (g != got[i].end())
-      return "information set " + printable(g->first) + " is not in the game's tree";
-    if (w != want[i].end())
+  // Either solver may hold its information sets in the flat store or in the
+  // maps; both list them map by map in key order.
+  using Entry = std::pair<std::string, const CFRNode*>;
+  auto listOf = [](const CFR& cfr) {
+    std::vector<Entry> entries;
+    const_cast<CFR&>(cfr).forEachInformationSet(
+        [&](const std::string& key, const CFRNode& node) { entries.emplace_back(key, &node); });
+    return entries;
+  };
+  const std::vector<Entry> got = listOf(loaded);
+  const std::vector<Entry> want = listOf(tree);
+  auto g = got.begin();
+  auto w = want.begin();
+  for (; g != got.end() && w != want.end(); ++g, ++w) {
+    if (g->first != w->first) {
+      // The smaller key is the one the other list lacks.
+      if (g->first < w->first)
+        return "information set " + printable(g->first) + " is not in the game's tree";
       return "information set " + printable(w->first) + " of the game's tree is missing";
+    }
+    const std::string problem = nodeProblem(g->first, *g->second, w->second);
+    if (!problem.empty()) return problem;
   }
+  if (g != got.end()) return "information set " + printable(g->first) + " is not in the game's tree";
+  if (w != want.end())
+    return "information set " + printable(w->first) + " of the game's tree is missing";
   return "";
 }
 
@@ -91,11 +98,20 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return "it does not exist";
   if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  // Checked in a solver of its own first: a refused file must leave `cfr`
+  // empty, and a solver whose flat store was filled cannot be emptied. The
+  // keyed maps hold the file as written (the store would put back the
+  // rules' exclusions).
+  {
+    CFR candidate(cfr.getGame());
+    candidate.setUseFlatStore(false);
+    if (!candidate.load(path)) return "it is cut short or malformed";
+    const std::string problem = strategyProblem(candidate, tree);
+    if (!problem.empty()) return problem;
+  }
   if (!cfr.load(path)) {
     emptyMaps(cfr);
     return "it is cut short or malformed";
   }
-  const std::string problem = strategyProblem(cfr, tree);
-  if (!problem.empty()) emptyMaps(cfr);
-  return problem;
+  return strategyProblem(cfr, tree);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -45,6 +46,14 @@ void shuffle(uint8_t* deck, int count, int size) {
 bool file_exist(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+void makeParentDirectories(const std::string& path) {
+  for (size_t slash = path.find('/'); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (!dir.empty() && mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return;
+  }
 }
 
 namespace {

@@ -25,6 +25,8 @@ double pick_a_number(double low, double high);  // uniform on [low, high)
 void shuffle(uint8_t* deck, int count, int size);
 
 bool file_exist(const std::string& path);
+// Creates every missing directory on the way to the file `path`.
+void makeParentDirectories(const std::string& path);
 
 // Raw table files: headerless arrays in native byte order. A loader returns a
 // new[] array of n elements, zero-filled where the file is shorter; callers

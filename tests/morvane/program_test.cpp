@@ -20,15 +20,11 @@
 #include <thread>
 
 #include "KuhnAgent.h"
+#include "match_support.h"
 #include "net.h"
 #include "support.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct ProcessResult {
   int status;
@@ -168,40 +164,16 @@ TEST_F(Program, DealerHangingUpWhileAnswersAreSentIsAFailedWriteNotASignal) {
 // dealer closes, and the dealer must count no errors for it.
 TEST_F(Program, PlaysAFullMatchAgainstTheDealer) {
   makeStrategies();
-  const std::string dealerCommand = std::string(DEALER_PATH) + " --log '" + dir.file("match.log") +
-                                    "' test kuhn.limit.3p.game 500 7 morvane call random";
-  const std::string script =
-      "cd '" + dir.path() + "' && { " + dealerCommand +
-      " > dealer.out 2> dealer.err & dealer=$!; "
-      "for i in $(seq 100); do grep -q '^ports ' dealer.out 2>/dev/null && break; sleep 0.1; done; "
-      "set -- $(head -1 dealer.out); "
-      "'" + morvane + "' kuhn.limit.3p.game localhost $2 > morvane.out 2> morvane.err & m=$!; "
-      "'" SIMPLEBOT_PATH "' --policy call kuhn.limit.3p.game localhost $3 > /dev/null 2>&1 & "
-      "'" SIMPLEBOT_PATH "' --policy random --seed 3 kuhn.limit.3p.game localhost $4 "
-      "> /dev/null 2>&1 & "
-      "wait $m; ms=$?; wait $dealer; ds=$?; wait; echo $ms $ds > status; }";
-  ASSERT_EQ(std::system(script.c_str()), 0);
-  EXPECT_EQ(slurp(dir.file("status")), "0 0\n") << slurp(dir.file("morvane.err"))
-                                                << slurp(dir.file("dealer.err"));
-  const std::string table = slurp(dir.file("dealer.out"));
-  std::istringstream lines(table);
-  std::string line;
-  bool found = false;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string name, total, mean, half;
-    unsigned errors = 99, timeouts = 99;
-    if (fields >> name >> total >> mean >> half >> errors >> timeouts && name == "morvane") {
-      found = true;
-      EXPECT_EQ(errors, 0u) << line;
-      EXPECT_EQ(timeouts, 0u) << line;
-    }
-  }
-  EXPECT_TRUE(found) << table;
+  const MatchRun run = playMatch(dir.path(), "kuhn.limit.3p.game", 500, 7, {"call", "random"});
+  EXPECT_EQ(run.morvaneStatus, 0) << run.morvaneErr;
+  EXPECT_EQ(run.dealerStatus, 0) << slurp(dir.file("dealer.err"));
+  unsigned errors = 99, timeouts = 99;
+  ASSERT_TRUE(run.morvaneRow(errors, timeouts)) << run.table;
+  EXPECT_EQ(errors, 0u);
+  EXPECT_EQ(timeouts, 0u);
   // 500 hand lines and the score line.
-  const std::string log = slurp(dir.file("match.log"));
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 501);
-  EXPECT_EQ(slurp(dir.file("morvane.err")).find("WARNING"), std::string::npos);
+  EXPECT_EQ(std::count(run.log.begin(), run.log.end(), '\n'), 501);
+  EXPECT_EQ(run.morvaneErr.find("WARNING"), std::string::npos);
 }
 
 TEST_F(Program, ExploitabilityToolReportsEverySeatAndNashConv) {

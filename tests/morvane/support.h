@@ -5,8 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <utility>
 #include <vector>
@@ -63,6 +67,11 @@ inline void writeText(const std::string& path, const std::string& text) {
   FILE* file = std::fopen(path.c_str(), "w");
   std::fputs(text.c_str(), file);
   std::fclose(file);
+}
+
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 #endif
