@@ -281,13 +281,12 @@ void CFR::setThreads(unsigned n, size_t minDecisions) {
   if (flat) flat->setThreads(threads, minParallelDecisions);
 }
 
-void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const {
-  // Every hundredth of the run; every iteration when there are fewer than
-  // a hundred.
-  const uint64_t step = iterations >= 100 ? iterations / 100 : 1;
+void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed,
+                        uint64_t parts) {
+  const uint64_t step = iterations >= parts ? iterations / parts : 1;
   if (i % step != 0) return;
-  const uint64_t done = iterations >= 100 ? i / step : i * 100 / iterations;
-  const uint64_t stepsLeft = iterations >= 100 ? 100 - i / step : iterations - i;
+  const uint64_t done = iterations >= parts ? i / step : i * parts / iterations;
+  const uint64_t stepsLeft = iterations >= parts ? parts - i / step : iterations - i;
   const long now = static_cast<long>(std::time(nullptr));
   elapsed += now - last;
   std::cout << "CFR progress: " << done << "% (elapsed time: " << elapsed / 60.0

@@ -174,7 +174,10 @@ class CFR {
   FlatCFR& flatPass();
   bool loadStore(int fd, uint64_t size, bool* mismatch);
   bool loadMaps(int fd, uint64_t size);
-  void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed) const;
+  // The training progress line, every 1/parts of the run (every iteration
+  // when there are fewer than `parts`); the percentage counts parts.
+  static void printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed,
+                            uint64_t parts = 100);
   void buildHoldemTree();
   // Writes holdemBucket for every round and seat of a dealt state.
   void fillHoldemBuckets(const State* state);

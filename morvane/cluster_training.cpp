@@ -22,21 +22,6 @@
 
 namespace {
 
-// The training progress line of `train`, counted in tenths of the run:
-// every tenth, or every iteration when there are fewer than ten.
-void printTenths(uint64_t i, uint64_t iterations, long& last, double& elapsed) {
-  const uint64_t step = iterations >= 10 ? iterations / 10 : 1;
-  if (i % step != 0) return;
-  const uint64_t done = iterations >= 10 ? i / step : i * 10 / iterations;
-  const uint64_t stepsLeft = iterations >= 10 ? 10 - i / step : iterations - i;
-  const long now = static_cast<long>(std::time(nullptr));
-  elapsed += now - last;
-  std::cout << "CFR progress: " << done << "% (elapsed time: " << elapsed / 60.0
-            << " mins, expected time left: " << (now - last) * static_cast<double>(stepsLeft) / 60.0
-            << " mins)" << std::endl;
-  last = now;
-}
-
 // Switches a solver to clusters mode and restores its mode when done.
 class ClustersMode {
  public:
@@ -133,7 +118,7 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   } else {
     uint8_t cards[7];
     for (uint64_t i = 0; i < iterations; ++i) {
-      if (logProgress) printTenths(i, iterations, last, elapsed);
+      if (logProgress) printProgress(i, iterations, last, elapsed, 10);
       initState(game, 0, &state);
       for (int p = 0; p < n; ++p) {
         for (int h = 0; h < 169; ++h) {
@@ -211,7 +196,7 @@ void CFR::trainClusterTrees(uint64_t iterations, int round,
 
     k = 0;
     for (uint64_t i = i0; i < i1; ++i) {
-      if (logProgress) printTenths(i, iterations, last, elapsed);
+      if (logProgress) printProgress(i, iterations, last, elapsed, 10);
       for (size_t j = 0; j < perIteration; ++j, ++k) {
         const Pass& pass = passes[k];
         trees.calc(pass.cluster[0], pass.cluster[1], pass.outcome, reach, utility);

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -14,6 +17,27 @@
 
 #include "tpt.h"
 #include "util.h"
+
+// A file of `bytes` bytes that holds no blocks until it is written.
+inline void sparseFile(const std::string& path, size_t bytes) {
+  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << path;
+  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(bytes)), 0);
+  close(fd);
+}
+
+// A sparse file that was never written over still has no blocks.
+inline bool untouched(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_blocks == 0;
+}
+
+// What `run` prints on standard output.
+inline std::string capture(const std::function<void()>& run) {
+  ::testing::internal::CaptureStdout();
+  run();
+  return ::testing::internal::GetCapturedStdout();
+}
 
 inline std::string testStateTablePath() {
   const char* dir = std::getenv("POKER_TEST_LOOKUP");

@@ -15,23 +15,8 @@
 
 namespace {
 
-void sparseFile(const std::string& path, size_t bytes) {
-  const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << path;
-  ASSERT_EQ(ftruncate(fd, static_cast<off_t>(bytes)), 0);
-  close(fd);
-}
 
-bool untouched(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && st.st_blocks == 0;
-}
 
-std::string capture(const std::function<void()>& run) {
-  ::testing::internal::CaptureStdout();
-  run();
-  return ::testing::internal::GetCapturedStdout();
-}
 
 TEST(UtilityFiles, AllPresentOnlyLoadsAndOneMissingFlopFileSolvesTheFlopAlone) {
   LookupDir dir(false);

@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string capture(const std::function<void()>& run) {
-  ::testing::internal::CaptureStdout();
-  run();
-  return ::testing::internal::GetCapturedStdout();
-}
 
 void copyStreetGames() {
   for (const char* street : {"preflop", "flop", "turn", "river"}) {
