@@ -9,20 +9,9 @@
 #include <string>
 
 #include "game.h"
+#include "fuzz_game.h"
 
 namespace {
-
-Game* loadGame(const char* path) {
-  FILE* file = fopen(path, "r");
-  if (file == nullptr) {
-    fprintf(stderr, "cannot open %s\n", path);
-    abort();
-  }
-  Game* game = readGame(file);
-  fclose(file);
-  if (game == nullptr) abort();
-  return game;
-}
 
 void checkPayoffs(const Game* game, const State* state) {
   if (!state->finished) return;

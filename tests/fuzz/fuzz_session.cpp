@@ -24,6 +24,7 @@
 
 #include "KuhnAgent.h"
 #include "util.h"
+#include "fuzz_game.h"
 
 namespace {
 
@@ -74,15 +75,6 @@ class ScriptedAgent : public PokerAgent {
  private:
   unsigned next;
 };
-
-Game* loadGame(const char* path) {
-  FILE* file = std::fopen(path, "r");
-  if (!file) std::abort();
-  Game* g = readGame(file);
-  std::fclose(file);
-  if (!g) std::abort();
-  return g;
-}
 
 Game* kuhn = nullptr;
 Game* holdem = nullptr;

@@ -22,21 +22,13 @@
 #include "exploitability.h"
 #include "strategy_check.h"
 #include "util.h"
+#include "fuzz_game.h"
 
 namespace {
 
 Game* game = nullptr;
 CFR* tree = nullptr;
 std::string sound;  // a trained strategy file
-
-Game* loadGame(const char* path) {
-  FILE* file = std::fopen(path, "r");
-  if (!file) std::abort();
-  Game* g = readGame(file);
-  std::fclose(file);
-  if (!g) std::abort();
-  return g;
-}
 
 std::string fileBytes(int fd) {
   std::string bytes;

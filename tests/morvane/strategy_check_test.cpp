@@ -22,16 +22,6 @@ namespace {
 
 constexpr size_t KEY = 60, RECORD = 108;
 
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // Calls `edit` with every record of a strategy file of `blocks` maps: the
 // key field and the six sums (regrets, then strategy sums).
 std::string everyRecord(std::string bytes, int blocks,
