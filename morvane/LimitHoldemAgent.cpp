@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "strategy_check.h"
 #include "util.h"
 
 namespace {
@@ -83,10 +84,18 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver = std::make_unique<HoldemSolver>(game);
   solver->setUseFlatStore(flatStore);
   const char* path = strategyPath(game);
-  if (solver->load(path)) {
+  const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
+  if (problem.empty()) {
     loadTables();
     solver->setEquityTables(tables.get());
     return;
+  }
+  // A missing file is the normal first start; anything else is damage, and
+  // the solver that read it starts over as on a first start.
+  if (file_exist(path)) {
+    std::cout << "Warning: strategy " << path << " is refused: " << problem << std::endl;
+    solver = std::make_unique<HoldemSolver>(game);
+    solver->setUseFlatStore(flatStore);
   }
   std::cout << "Warning: could not load strategy from disk!\n"
             << "Training hold'em agent with " << iterations
@@ -97,7 +106,8 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver->setEquityTables(tables.get());
   solver->trainHoldem(iterations);
   makeParentDirectories(path);
-  // Playing on is still possible; the next start trains again.
+  // Playing on is still possible; the next start trains again. The save
+  // writes under a temporary name, so a refused file is replaced whole.
   if (!solver->save(path))
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
 }

@@ -6,7 +6,10 @@
 // so far; the bucket comes from the per-seat hold'em bucket tables of
 // EquityTables, for the number of players still able to act (2 or 3). The
 // strategy is loaded from the file of the game's betting type and player
-// count, or trained with trainHoldem and saved there on a first start.
+// count, or trained with trainHoldem and saved there on a first start. Only
+// a file of the game's whole tree (with the keyed maps: any set of keys) and
+// playable sums is taken; any other is refused with a warning and trained
+// over as on a first start (loadCheckedHoldemStrategy).
 //
 // The abstract actions are fold, call and a raise of size 0. In the no-limit
 // game a raise of size 0 is never legal, so that strategy only folds and

@@ -134,6 +134,8 @@ class CFR {
   // reference recursion. Set before the tree is built or loaded.
   void setUseFlatStore(bool on) { useFlatStore = on; }
   bool usesFlatStore() const { return store != nullptr; }
+  // The flat store when it is the active representation, else null.
+  const InfoSetStore* flatStore() const { return store.get(); }
   // Threads of the flat pass (0, the default: one per core). Results do not
   // depend on it. `minDecisions`: smaller trees run on one thread.
   void setThreads(unsigned threads, size_t minDecisions = 100000);

@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "cfr.h"
+#include "infoset_store.h"
 
 namespace {
 
@@ -31,6 +33,29 @@ void emptyMaps(CFR& cfr) {
   cfr.treeBuilt = false;
 }
 
+// What is wrong with `node`, as the rest of a sentence about its information
+// set, or "". The node rules have this one home; the sweep over the flat
+// store calls it for every record and makes a key only for a fault.
+std::string nodeFault(const CFRNode& node, const CFRNode* legal) {
+  int valid = 0;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    const char* name = abstractedActionNames[a];
+    if (node.isActionValid(a)) {
+      ++valid;
+      if (!std::isfinite(node.regretSum[a])) return std::string(" has an infinite ") + name + " regret";
+      if (legal && !legal->isActionValid(a))
+        return std::string(" allows ") + name + ", which is not legal there";
+    }
+    const double s = node.strategySum[a];
+    if (!std::isfinite(s)) return std::string(" has a ") + name + " strategy sum that is not finite";
+    if (s < 0.0) return std::string(" has a negative ") + name + " strategy sum";
+    if (s > MAX_STRATEGY_SUM)
+      return std::string(" has a ") + name + " strategy sum larger than any training gives";
+  }
+  if (valid == 0) return " has no valid action";
+  return "";
+}
+
 }  // namespace
 
 void buildFullTree(CFR& tree) {
@@ -43,25 +68,32 @@ void buildFullTree(CFR& tree) {
 }
 
 std::string nodeProblem(const std::string& key, const CFRNode& node, const CFRNode* legal) {
-  const std::string where = "information set " + printable(key);
-  int valid = 0;
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-    const char* name = abstractedActionNames[a];
-    if (node.isActionValid(a)) {
-      ++valid;
-      if (!std::isfinite(node.regretSum[a]))
-        return where + " has an infinite " + name + " regret";
-      if (legal && !legal->isActionValid(a))
-        return where + " allows " + name + ", which is not legal there";
-    }
-    const double s = node.strategySum[a];
-    if (!std::isfinite(s)) return where + " has a " + name + " strategy sum that is not finite";
-    if (s < 0.0) return where + " has a negative " + name + " strategy sum";
-    if (s > MAX_STRATEGY_SUM)
-      return where + " has a " + name + " strategy sum larger than any training gives";
+  const std::string fault = nodeFault(node, legal);
+  return fault.empty() ? fault : "information set " + printable(key) + fault;
+}
+
+std::string sumsProblem(const CFR& cfr) {
+  if (const InfoSetStore* store = cfr.flatStore()) {
+    // Records in file order: map, bucket position, decision.
+    const CFRNode* node = store->nodes();
+    const int buckets = static_cast<int>(store->buckets().size());
+    for (int m = 0; m < store->numMaps(); ++m)
+      for (int k = 0; k < buckets; ++k)
+        for (size_t j = 0; j < store->mapDecisions(m); ++j, ++node) {
+          std::string fault = nodeFault(*node, nullptr);
+          if (fault.empty()) continue;
+          char key[256];
+          const int length = store->key(m, k, j, key, sizeof key);
+          const size_t kept = std::min(static_cast<size_t>(length), sizeof key);
+          return "information set " + printable(std::string(key, kept)) + fault;
+        }
+    return "";
   }
-  if (valid == 0) return where + " has no valid action";
-  return "";
+  std::string problem;
+  cfr.forEachInformationSet([&](const std::string& key, const CFRNode& node) {
+    if (problem.empty()) problem = nodeProblem(key, node, nullptr);
+  });
+  return problem;
 }
 
 std::string strategyProblem(const CFR& loaded, const CFR& tree) {
@@ -94,10 +126,15 @@ std::string strategyProblem(const CFR& loaded, const CFR& tree) {
   return "";
 }
 
-std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tree) {
+std::string strategyFileProblem(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return "it does not exist";
   if (!S_ISREG(st.st_mode)) return "it is not a regular file";
+  return "";
+}
+
+std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tree) {
+  if (std::string problem = strategyFileProblem(path); !problem.empty()) return problem;
   // Checked in a solver of its own first: a refused file must leave `cfr`
   // empty, and a solver whose flat store was filled cannot be emptied. The
   // keyed maps hold the file as written (the store would put back the
@@ -114,4 +151,14 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
     return "it is cut short or malformed";
   }
   return strategyProblem(cfr, tree);
+}
+
+std::string loadCheckedHoldemStrategy(CFR& cfr, const std::string& path, bool wholeGame) {
+  if (std::string problem = strategyFileProblem(path); !problem.empty()) return problem;
+  if (!cfr.load(path)) return "it is cut short or malformed";
+  // Loading falls back to the maps for a file of other keys: a strategy of
+  // another game or of part of this one.
+  if (wholeGame && !cfr.usesFlatStore())
+    return "its information sets are not those of the game's tree";
+  return sumsProblem(cfr);
 }

@@ -12,7 +12,10 @@
 // reaches beyond it.
 //
 // The reference tree is built for small decks only (the deals the solver
-// enumerates); hold'em callers build theirs and use strategyProblem.
+// enumerates). A hold'em solver holds its game's whole tree in its flat
+// store: loading fills that store only from a file of exactly its keys and
+// marks invalid every action the betting tree lacks, so for it the check is
+// left with the sums, one sequential sweep of the store's records.
 #ifndef MORVANE_STRATEGY_CHECK_H
 #define MORVANE_STRATEGY_CHECK_H
 
@@ -33,6 +36,16 @@ void buildFullTree(CFR& tree);
 // ones; null to skip that part.
 std::string nodeProblem(const std::string& key, const CFRNode& node, const CFRNode* legal);
 
+// Why a file at `path` cannot be read as a strategy, judged before it is
+// opened ("" when it can): a missing file, or anything but a regular file,
+// so that a FIFO or a device never blocks the caller.
+std::string strategyFileProblem(const std::string& path);
+
+// Why the sums of the information sets `cfr` holds cannot be played, or ""
+// (nodeProblem without the legality part). On the flat store: one
+// sequential sweep of the records, a key made only for the one reported.
+std::string sumsProblem(const CFR& cfr);
+
 // Why `loaded` does not fit `tree` (a solver holding the full tree of the
 // same game), or "" when it does.
 std::string strategyProblem(const CFR& loaded, const CFR& tree);
@@ -43,5 +56,12 @@ std::string strategyProblem(const CFR& loaded, const CFR& tree);
 // first training. Anything but a regular file is refused before it is
 // opened, so a FIFO or a device never blocks the caller.
 std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tree);
+
+// Loads the hold'em strategy file `path` into `cfr` and checks its sums.
+// With `wholeGame` the file must hold exactly the keys of the solver's flat
+// store (the game's whole tree); otherwise any set of keys loads into the
+// maps. Returns "" on success; otherwise the reason, and `cfr` holds
+// whatever was read: the caller discards it.
+std::string loadCheckedHoldemStrategy(CFR& cfr, const std::string& path, bool wholeGame);
 
 #endif

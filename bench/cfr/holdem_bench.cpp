@@ -1,7 +1,8 @@
 // The solver on the real hold'em betting trees (argument: 0 two-player
 // limit, 1 three-player limit, 2 two-player no-limit) with synthetic bucket
 // tables: building the betting tree and the information-set store,
-// trainHoldem iterations per second, saving and loading the strategy.
+// trainHoldem iterations per second, saving and loading the strategy, and
+// the check of a loaded strategy's sums.
 // Resident memory is reported as the process's peak after each step; run one
 // game per process (--benchmark_filter=.../1) to see that game's own peak.
 // Strategy files go to $HOLDEM_BENCH_DIR (default /tmp) and are removed.
@@ -15,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "strategy_check.h"
 #include "synthetic_buckets.h"
 #include "util.h"
 
@@ -102,6 +104,16 @@ void BM_SaveStrategy(benchmark::State& state) {
   state.counters["file_GB"] = static_cast<double>(file.tellg()) / 1e9;
 }
 
+// The sweep over the store that a loaded strategy passes before play.
+void BM_CheckSums(benchmark::State& state) {
+  const int g = static_cast<int>(state.range(0));
+  const CFR& cfr = solver(g);
+  for (auto _ : state)
+    if (!sumsProblem(cfr).empty()) state.SkipWithError("a trained strategy was refused");
+  state.counters["records/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations() * cfr.numInformationSets()), benchmark::Counter::kIsRate);
+}
+
 void BM_LoadStrategy(benchmark::State& state) {
   const int g = static_cast<int>(state.range(0));
   kept[g].reset();  // at most one store of the game in memory
@@ -125,5 +137,6 @@ BENCHMARK(BM_TrainHoldem)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_CheckSums)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_MAIN();

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <thread>
 
@@ -244,6 +246,54 @@ TEST_F(HoldemAgent, FirstStartTrainsAndSavesThenLaterStartsLoad) {
   EXPECT_EQ(out.find("Training"), std::string::npos) << out;
   EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
   EXPECT_EQ(loaded->getSolver()->numInformationSets(), keys);
+}
+
+// A damaged strategy is refused with its reason, and the agent trains as on
+// a first start; the new strategy replaces the damaged file and loads.
+TEST_F(HoldemAgent, DamagedStrategyIsRefusedAndReplacedByTraining) {
+  const std::string path = "strategies/holdem.nolimit.2p/strategy";
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], path));
+  std::string key;
+  const std::string damaged = everyRecord(readBytes(path), 8, [&](char* k, double* s) {
+    if (!key.empty()) return;
+    key = k;
+    s[2] = std::numeric_limits<double>::infinity();
+    s[4] = -3.0;
+  });
+  writeBytes(path, damaged);
+  std::string out;
+  auto agent = start(kHoldemGames[2], &out);
+  EXPECT_EQ(out.rfind("Warning: strategy " + path + " is refused: information set " + key +
+                          " has a negative call strategy sum\n"
+                          "Warning: could not load strategy from disk!\n"
+                          "Training hold'em agent with 10 iterations for each information set!\n",
+                      0),
+            0u)
+      << out;
+  EXPECT_TRUE(hasLine(out, "Training hold'em agent with 10 iterations")) << out;
+  agent.reset();
+  EXPECT_NE(readBytes(path), damaged);
+
+  auto again = start(kHoldemGames[2], &out);
+  EXPECT_EQ(out.find("Training"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
+  EXPECT_EQ(again->getSolver()->numInformationSets(), 80u);
+}
+
+// A FIFO at the strategy's path would block the reader: refused unopened,
+// and the trained strategy takes its place as a regular file.
+TEST_F(HoldemAgent, NonRegularStrategyIsRefusedUnopened) {
+  const std::string path = "strategies/holdem.nolimit.2p/strategy";
+  std::filesystem::create_directory("strategies/holdem.nolimit.2p");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::string out;
+  start(kHoldemGames[2], &out);
+  EXPECT_EQ(out.rfind("Warning: strategy " + path + " is refused: it is not a regular file\n"
+                      "Warning: could not load strategy from disk!\n",
+                      0),
+            0u)
+      << out;
+  EXPECT_TRUE(std::filesystem::is_regular_file(path));
 }
 
 // A whole session over a socket pair: the no-limit agent meets raises its

@@ -1,5 +1,6 @@
 // Loaded strategies are checked against the game's tree: damaged files and
-// files of other games are refused whole; sound ones load unchanged. And the
+// files of other games are refused whole; sound ones load unchanged. The
+// hold'em check of the sums over the flat store and over the maps. And the
 // bound on the games the small-deck solver enumerates.
 #include <gtest/gtest.h>
 
@@ -16,30 +17,12 @@
 #include "cfr.h"
 #include "game_size.h"
 #include "strategy_check.h"
+#include "holdem_agent_support.h"
 #include "support.h"
 
 namespace {
 
-constexpr size_t KEY = 60, RECORD = 108;
-
-// Calls `edit` with every record of a strategy file of `blocks` maps: the
-// key field and the six sums (regrets, then strategy sums).
-std::string everyRecord(std::string bytes, int blocks,
-                        const std::function<void(char* key, double* sums)>& edit) {
-  size_t at = 0;
-  for (int b = 0; b < blocks; ++b) {
-    uint32_t count;
-    std::memcpy(&count, bytes.data() + at, 4);
-    at += 4;
-    for (uint32_t e = 0; e < count; ++e, at += RECORD) {
-      double sums[6];
-      std::memcpy(sums, bytes.data() + at + KEY, sizeof sums);
-      edit(bytes.data() + at, sums);
-      std::memcpy(bytes.data() + at + KEY, sums, sizeof sums);
-    }
-  }
-  return bytes;
-}
+constexpr size_t RECORD = 108;
 
 class StrategyCheck : public ::testing::Test {
  protected:
@@ -149,6 +132,119 @@ TEST_F(StrategyCheck, FilesOfOtherGamesAndNonRegularFilesAreRefused) {
   EXPECT_EQ(loadCheckedStrategy(cfr, dir.file("fifo"), *tree), "it is not a regular file");
   EXPECT_EQ(loadCheckedStrategy(cfr, dir.path(), *tree), "it is not a regular file");
   EXPECT_EQ(loadCheckedStrategy(cfr, dir.file("none"), *tree), "it does not exist");
+}
+
+namespace {
+
+// Hold'em strategies of zero sums over the whole betting tree; the no-limit
+// game's has 80 information sets, in 8 maps.
+class HoldemStrategyCheck : public ::testing::Test {
+ protected:
+  static constexpr int NOLIMIT_MAPS = 8;
+
+  void SetUp() override {
+    nolimit = readGameFile(holdemGamePath(kHoldemGames[2]));
+    ASSERT_TRUE(nolimit);
+    ASSERT_TRUE(saveHoldemStrategy(holdemGamePath(kHoldemGames[2]), dir.file("good")));
+    good = readBytes(dir.file("good"));
+  }
+  // The reason `bytes` is refused by a solver of `game`, "" when loaded.
+  std::string refusal(const std::string& bytes, const Game* game, bool wholeGame = true) {
+    writeBytes(dir.file("s"), bytes);
+    CFR cfr(game);
+    cfr.setUseFlatStore(wholeGame);
+    return loadCheckedHoldemStrategy(cfr, dir.file("s"), wholeGame);
+  }
+  // `bytes` with `edit` applied to record `which` (-1: the last) of `blocks`
+  // maps; `key` receives that record's key.
+  static std::string editRecord(const std::string& bytes, int blocks, long which,
+                                const std::function<void(double*)>& edit, std::string* key) {
+    long records = 0;
+    everyRecord(bytes, blocks, [&](char*, double*) { ++records; });
+    const long target = which < 0 ? records - 1 : which;
+    long at = 0;
+    return everyRecord(bytes, blocks, [&](char* k, double* sums) {
+      if (at++ != target) return;
+      *key = k;
+      edit(sums);
+    });
+  }
+
+  TempDir dir;
+  GamePtr nolimit;
+  std::string good;
+};
+
+}  // namespace
+
+TEST_F(HoldemStrategyCheck, DamagedSumsAreRefusedWithTheirInformationSet) {
+  static const double nan = std::numeric_limits<double>::quiet_NaN();
+  static const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(refusal(good, nolimit.get()), "");
+  struct Case {
+    long record;
+    std::function<void(double*)> edit;
+    const char* fault;
+  };
+  // The first and the last record: the sweep covers the whole store.
+  const Case cases[] = {
+      {0, [](double* s) { s[0] = s[1] = s[2] = nan; }, " has no valid action"},
+      {-1, [](double* s) { s[1] = inf; }, " has an infinite call regret"},
+      {-1, [](double* s) { s[4] = -1.0; }, " has a negative call strategy sum"},
+      {0, [](double* s) { s[3] = nan; }, " has a fold strategy sum that is not finite"},
+      {-1, [](double* s) { s[4] = 1e300; }, " has a call strategy sum larger than any training gives"},
+  };
+  for (const Case& c : cases) {
+    std::string key;
+    const std::string bytes = editRecord(good, NOLIMIT_MAPS, c.record, c.edit, &key);
+    EXPECT_EQ(refusal(bytes, nolimit.get()), "information set " + key + c.fault);
+    // The keyed maps, which hold strategies of part of a game, check the same.
+    EXPECT_EQ(refusal(bytes, nolimit.get(), false), "information set " + key + c.fault);
+  }
+
+  // The two-player limit store of 63,780 records, damaged in its last.
+  GamePtr limit = readGameFile(holdemGamePath(kHoldemGames[0]));
+  ASSERT_TRUE(limit);
+  ASSERT_TRUE(saveHoldemStrategy(holdemGamePath(kHoldemGames[0]), dir.file("limit")));
+  std::string key;
+  const std::string bytes =
+      editRecord(readBytes(dir.file("limit")), 8, -1, [](double* s) { s[5] = inf; }, &key);
+  EXPECT_EQ(refusal(bytes, limit.get()),
+            "information set " + key + " has a raise strategy sum that is not finite");
+}
+
+TEST_F(HoldemStrategyCheck, TrainingsOwnValuesLoad) {
+  // An action pruned by training keeps the NaN mark, and 2^53 is the largest
+  // sum training reaches; both load, and the mark stays.
+  // The small blind's first decision: fold or call.
+  const std::string key = "1:0:0:";
+  const std::string bytes = everyRecord(good, NOLIMIT_MAPS, [&](char* k, double* s) {
+    if (k != key) return;
+    s[1] = std::numeric_limits<double>::quiet_NaN();
+    s[3] = MAX_STRATEGY_SUM;
+  });
+  writeBytes(dir.file("s"), bytes);
+  CFR cfr(nolimit.get());
+  ASSERT_EQ(loadCheckedHoldemStrategy(cfr, dir.file("s"), true), "");
+  EXPECT_TRUE(cfr.usesFlatStore());
+  EXPECT_FALSE(cfr.findNode(key)->isActionValid(1));
+  EXPECT_TRUE(cfr.findNode(key)->isActionValid(0));
+}
+
+TEST_F(HoldemStrategyCheck, OtherKeysUnreadableAndNonRegularFilesAreRefused) {
+  // Another game's file (the limit game has raises) does not fill the store;
+  // the maps take any keys.
+  GamePtr limit = readGameFile(holdemGamePath(kHoldemGames[0]));
+  ASSERT_TRUE(limit);
+  EXPECT_EQ(refusal(good, limit.get()), "its information sets are not those of the game's tree");
+  EXPECT_EQ(refusal(good, limit.get(), false), "");
+
+  EXPECT_EQ(refusal(good.substr(0, good.size() - 8), nolimit.get()), "it is cut short or malformed");
+
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  CFR cfr(nolimit.get());
+  EXPECT_EQ(loadCheckedHoldemStrategy(cfr, dir.file("fifo"), true), "it is not a regular file");
+  EXPECT_EQ(loadCheckedHoldemStrategy(cfr, dir.file("none"), true), "it does not exist");
 }
 
 TEST(GameSize, OnlyGamesEnumerableWithinTheBoundPass) {

@@ -1,17 +1,18 @@
-// Helpers shared by morvane's tests: the Kuhn game and scratch directories.
+// Helpers shared by morvane's tests: the Kuhn game, scratch directories and
+// the bytes of files.
 #ifndef TESTS_MORVANE_SUPPORT_H
 #define TESTS_MORVANE_SUPPORT_H
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
-
 #include <utility>
 #include <vector>
 
@@ -83,6 +84,27 @@ inline std::string readBytes(const std::string& path) {
 inline void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The bytes of a strategy file of `blocks` maps with `edit` called on every
+// record: its 60-byte key field and its six sums (regrets, then strategy
+// sums), written back after the call.
+inline std::string everyRecord(std::string bytes, int blocks,
+                               const std::function<void(char* key, double* sums)>& edit) {
+  constexpr size_t keyBytes = 60, recordBytes = 108;
+  size_t at = 0;
+  for (int b = 0; b < blocks; ++b) {
+    uint32_t count;
+    std::memcpy(&count, bytes.data() + at, 4);
+    at += 4;
+    for (uint32_t e = 0; e < count; ++e, at += recordBytes) {
+      double sums[6];
+      std::memcpy(sums, bytes.data() + at + keyBytes, sizeof sums);
+      edit(bytes.data() + at, sums);
+      std::memcpy(bytes.data() + at + keyBytes, sums, sizeof sums);
+    }
+  }
+  return bytes;
 }
 
 #endif
