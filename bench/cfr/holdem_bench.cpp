@@ -120,8 +120,6 @@ BENCHMARK(BM_BuildTreeAndStore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark
 BENCHMARK(BM_TrainHoldem)
     ->Args({0, 10000, 1})
     ->Args({1, 4, 1})
-    ->Args({1, 24, 1})
-    ->Args({1, 24, 0})
     ->Args({1, 4, 0})
     ->Args({2, 100000, 1})
     ->UseRealTime()
