@@ -1,10 +1,16 @@
 #include "flat_cfr.h"
 
 #include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <type_traits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "cfr.h"
 #include "showdown.h"
@@ -70,11 +76,36 @@ namespace {
 
 // Depth below which the threaded pass hands subtrees to the workers.
 constexpr int SPLIT_DEPTH = 6;
+// How far ahead in preorder a pass fetches records.
+constexpr uint32_t PREFETCH_AHEAD = 8;
 constexpr uint32_t NONE = BettingTree::NONE;
 constexpr uint32_t TERMINAL = BettingTree::TERMINAL;
 constexpr uint32_t TASK = 0x40000000u;  // a top child that is a task
 // The order of the children in the tree's numbering (their letters' order).
 constexpr int TREE_ORDER[NUM_ABSTRACT_ACTIONS] = {1, 0, 2};
+
+// Subtrees of at most this many decisions are swept: two flat loops whose
+// working set (records, decisions and the sweep's entries) fits the
+// per-core cache, in place of the recursion, whose chain of dependent steps
+// leaves the processor waiting.
+constexpr uint32_t SWEEP_DECISIONS = 2048;
+
+// r > 0 ? r : 0 and total > 0 ? share / total : uniform, bit for bit, without
+// a branch where the instruction set allows (MAXSD returns its second operand
+// unless the first is greater).
+#ifdef __SSE2__
+inline double positivePart(double r) { return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(r), _mm_setzero_pd())); }
+inline double shareOrUniform(double share, double total, double uniform) {
+  const __m128d positive = _mm_cmpgt_sd(_mm_set_sd(total), _mm_setzero_pd());
+  const __m128d divided = _mm_div_sd(_mm_set_sd(share), _mm_set_sd(total));
+  return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(positive, divided), _mm_andnot_pd(positive, _mm_set_sd(uniform))));
+}
+#else
+inline double positivePart(double r) { return r > 0.0 ? r : 0.0; }
+inline double shareOrUniform(double share, double total, double uniform) {
+  return total > 0.0 ? share / total : uniform;
+}
+#endif
 
 }  // namespace
 
@@ -95,7 +126,16 @@ struct FlatCFR::Task {
 
 FlatCFR::FlatCFR(InfoSetStore& store_)
     : store(store_), tree(store_.tree()), decisions(tree.decisions()), nodes(store_.nodes()),
-      players(tree.numPlayers()) {
+      players(tree.numPlayers()), numDecisions(static_cast<uint32_t>(tree.numDecisions())) {
+  // Where each decision's subtree ends in preorder: children are numbered
+  // after their parent, so one backward walk suffices.
+  subtreeEnd.resize(numDecisions);
+  for (uint32_t d = numDecisions; d-- > 0;) {
+    uint32_t end = d + 1;
+    for (uint32_t c : decisions[d].child)
+      if (!(c & TERMINAL)) end = std::max(end, subtreeEnd[c]);
+    subtreeEnd[d] = end;
+  }
   own.offset.assign(tree.numSlots(), 0);
   own.payoff.assign(tree.numPayoffClasses(), nullptr);
   use(own);
@@ -148,45 +188,244 @@ void FlatCFR::use(const Deal& resolved) {
   info = resolved.info.empty() ? nullptr : resolved.info.data();
 }
 
+namespace {
+
+// The valid actions of a record, one bit each (the excluded ones carry a NaN).
+inline unsigned validMask(const CFRNode& info) {
+#ifdef __SSE2__
+  const __m128d low = _mm_loadu_pd(info.regretSum);
+  const __m128d high = _mm_load_sd(info.regretSum + 2);
+  return static_cast<unsigned>(_mm_movemask_pd(_mm_cmpord_pd(low, low)) |
+                               ((_mm_movemask_pd(_mm_cmpord_sd(high, high)) & 1) << 2));
+#else
+  return (info.isActionValid(0) ? 1u : 0u) | (info.isActionValid(1) ? 2u : 0u) | (info.isActionValid(2) ? 4u : 0u);
+#endif
+}
+
+// Calls f(std::integral_constant<unsigned, valid>) for a non-empty mask, so
+// that every loop over the valid actions has a length known at compile time.
+template <typename F>
+inline void withValid(unsigned valid, F&& f) {
+  switch (valid) {
+    case 1: return f(std::integral_constant<unsigned, 1>{});
+    case 2: return f(std::integral_constant<unsigned, 2>{});
+    case 3: return f(std::integral_constant<unsigned, 3>{});
+    case 4: return f(std::integral_constant<unsigned, 4>{});
+    case 5: return f(std::integral_constant<unsigned, 5>{});
+    case 6: return f(std::integral_constant<unsigned, 6>{});
+    case 7: return f(std::integral_constant<unsigned, 7>{});
+    default: return;
+  }
+}
+
+template <unsigned Valid>
+constexpr bool has(int a) {
+  return (Valid >> a) & 1u;
+}
+
+// Regret matching, as CFRNode::getStrategy: the same operations in the same
+// order, unrolled, and without branches on the data (the signs of regrets are
+// what a branch predictor cannot learn). Excluded actions get probability 0.
+template <unsigned Valid>
+inline void regretMatch(CFRNode& info, double weight, double* strategy) {
+  constexpr int numValid = std::popcount(Valid);
+  double total = 0.0;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    strategy[a] = 0.0;
+    if (has<Valid>(a)) {
+      strategy[a] = positivePart(info.regretSum[a]);
+      total += strategy[a];
+    }
+  }
+  const double uniform = 1.0 / numValid;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+    if (has<Valid>(a)) {
+      strategy[a] = shareOrUniform(strategy[a], total, uniform);
+      info.strategySum[a] += strategy[a] * weight;
+    }
+}
+
+// The utility of a decision from its children's and the regret update, as
+// the reference does them: utilities summed in action order, then each valid
+// action's regret.
+template <int N, unsigned Valid>
+inline void combine(CFRNode& info, int seat, const double* strategy, const double* reach,
+                    const double* const* result, double* utility) {
+  for (int p = 0; p < N; ++p) {
+    double u = 0.0;
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+      if (has<Valid>(a)) u += result[a][p] * strategy[a];
+    utility[p] = u;
+  }
+  const double counterfactual = counterfactualReach(reach, seat, N);
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+    if (has<Valid>(a)) info.regretSum[a] += counterfactual * (result[a][seat] - utility[seat]);
+}
+
+// What a sweep keeps of a decision between its two loops: the current
+// strategy, the reach (forward) then the utility (backward), and the valid
+// actions with a mark that the decision is reached at all.
+struct alignas(64) SweepEntry {
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  double value[BettingTree::MAX_SEATS];
+  CFRNode* info;   // the decision's record, found once per sweep
+  uint32_t valid;  // REACHED | mask; 0 when not reached
+};
+constexpr uint32_t REACHED = 8;
+
+// One buffer per thread, as large as the largest subtree swept so far.
+thread_local std::vector<SweepEntry> sweepBuffer;
+
+}  // namespace
+
+template <bool Full>
+inline CFRNode& FlatCFR::record(uint32_t d) const {
+  if constexpr (Full) return *info[d];
+  const BettingTree::Decision& n = decisions[d];
+  return nodes[n.index + offset[n.slot]];
+}
+
+template <bool Full>
+inline void FlatCFR::prefetch(uint32_t d, uint32_t end) const {
+  // The passes visit decisions in preorder, which is their numbering: the
+  // record some decisions ahead is fetched while this one is worked on.
+  if (!Full && d + PREFETCH_AHEAD < end) {
+    const BettingTree::Decision& ahead = decisions[d + PREFETCH_AHEAD];
+    __builtin_prefetch(&nodes[ahead.index + offset[ahead.slot]], 1);
+  }
+}
+
+template <int N, bool Full>
+void FlatCFR::subtree(uint32_t d, const double* reach, double* utility) const {
+  if (subtreeEnd[d] - d <= SWEEP_DECISIONS)
+    sweep<N, Full>(d, subtreeEnd[d], reach, utility);
+  else
+    pass<N, Full>(d, reach, utility);
+}
+
 template <int N, bool Full>
 void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
   const BettingTree::Decision& n = decisions[d];
+  CFRNode& info = record<Full>(d);
+  prefetch<Full>(d, numDecisions);
   const int seat = n.seat;
-  CFRNode& info = Full ? *this->info[d] : nodes[n.index + offset[n.slot]];
-  // The store never marks valid an action the tree lacks (see the loader).
-  int valid[NUM_ABSTRACT_ACTIONS];
-  const int numValid = info.validActions(valid);
-  double strategy[NUM_ABSTRACT_ACTIONS];
-  info.getStrategy(reach[seat], strategy, valid, numValid);
-
-  // Children are visited in tree order (call, fold, raise), which walks the
-  // decisions and every bucket's records upwards; their utilities are then
-  // summed in action order, as the reference does.
-  const double* result[NUM_ABSTRACT_ACTIONS];
-  double childUtility[NUM_ABSTRACT_ACTIONS][N];
-  double childReach[N];
-  for (int p = 0; p < N; ++p) childReach[p] = reach[p];
-  for (int a : TREE_ORDER) {
-    const uint32_t c = n.child[a];
-    if (!info.isActionValid(a)) continue;
-    if (c & TERMINAL) {
-      result[a] = payoff[c & ~TERMINAL];
-    } else {
-      childReach[seat] = strategy[a] * reach[seat];
-      pass<N, Full>(c, childReach, childUtility[a]);
-      result[a] = childUtility[a];
+  for (int p = 0; p < N; ++p) utility[p] = 0.0;  // no valid action: nothing changes
+  withValid(validMask(info), [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
+    double strategy[NUM_ABSTRACT_ACTIONS];
+    regretMatch<Valid>(info, reach[seat], strategy);
+    // Children are visited in tree order (call, fold, raise); their
+    // utilities are then summed in action order, as the reference does.
+    // The store never marks valid an action the tree lacks (see the loader).
+    const double* result[NUM_ABSTRACT_ACTIONS] = {nullptr, nullptr, nullptr};
+    double childUtility[NUM_ABSTRACT_ACTIONS][N];
+    double childReach[N];
+    for (int p = 0; p < N; ++p) childReach[p] = reach[p];
+    for (int a : TREE_ORDER) {
+      if (!has<Valid>(a)) continue;
+      const uint32_t c = n.child[a];
+      if (c & TERMINAL) {
+        result[a] = payoff[c & ~TERMINAL];
+      } else {
+        childReach[seat] = strategy[a] * reach[seat];
+        subtree<N, Full>(c, childReach, childUtility[a]);
+        result[a] = childUtility[a];
+      }
     }
+    combine<N, Valid>(info, seat, strategy, reach, result, utility);
+  });
+}
+
+namespace {
+
+// The forward step of a sweep at one reached decision with valid actions
+// `Valid`: regret matching, the strategy sum, the children's reach.
+template <int N, unsigned Valid>
+inline void sweepForward(const BettingTree::Decision& n, CFRNode* __restrict info, SweepEntry* __restrict e,
+                         SweepEntry* __restrict below, uint32_t lo) {
+  const int seat = n.seat;
+  const double weight = e->value[seat];
+  double strategy[NUM_ABSTRACT_ACTIONS];
+  regretMatch<Valid>(*info, weight, strategy);
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    if (!has<Valid>(a)) continue;
+    e->strategy[a] = strategy[a];
+    const uint32_t c = n.child[a];
+    if (c & TERMINAL) continue;
+    SweepEntry* __restrict child = below + (c - lo);
+    child->valid = REACHED;
+    for (int p = 0; p < N; ++p) child->value[p] = e->value[p];
+    child->value[seat] = strategy[a] * weight;
   }
-  for (int p = 0; p < N; ++p) utility[p] = 0.0;
-  for (int i = 0; i < numValid; ++i) {
-    const int a = valid[i];
-    for (int p = 0; p < N; ++p) utility[p] += result[a][p] * strategy[a];
+}
+
+// The backward step: the decision's utility from its children's and its
+// regrets, the utility left in the entry for the parent.
+template <int N, unsigned Valid>
+inline void sweepBackward(const BettingTree::Decision& n, CFRNode* __restrict info, SweepEntry* __restrict e,
+                          const SweepEntry* __restrict below, uint32_t lo, const double* const* payoff) {
+  const double* result[NUM_ABSTRACT_ACTIONS] = {nullptr, nullptr, nullptr};
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    if (!has<Valid>(a)) continue;
+    const uint32_t c = n.child[a];
+    result[a] = (c & TERMINAL) ? payoff[c & ~TERMINAL] : below[c - lo].value;
   }
-  const double weight = counterfactualReach(reach, seat, N);
-  for (int i = 0; i < numValid; ++i) {
-    const int a = valid[i];
-    info.regretSum[a] += weight * (result[a][seat] - utility[seat]);
+  double utility[N];
+  combine<N, Valid>(*info, n.seat, e->strategy, e->value, result, utility);
+  for (int p = 0; p < N; ++p) e->value[p] = utility[p];
+}
+
+}  // namespace
+
+template <int N, bool Full>
+void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility) const {
+  std::vector<SweepEntry>& entries = sweepBuffer;
+  if (entries.size() < hi - lo) entries.resize(hi - lo);  // new entries are unreached
+  SweepEntry* const entry = entries.data();
+  const BettingTree::Decision* const decision = decisions;
+  const double* const* const payoffOf = payoff;
+
+  // Forward, in preorder: every reached decision's strategy from its regrets
+  // and its children's reach from its own. The record of the decision some
+  // steps ahead is found and fetched meanwhile.
+  entry[0].valid = REACHED;
+  for (int p = 0; p < N; ++p) entry[0].value[p] = reach[p];
+  const uint32_t ahead = std::min(hi, lo + PREFETCH_AHEAD);
+  for (uint32_t d = lo; d < ahead; ++d) entry[d - lo].info = &record<Full>(d);
+  for (uint32_t d = lo; d < hi; ++d) {
+    if (d + PREFETCH_AHEAD < hi) {
+      CFRNode* later = &record<Full>(d + PREFETCH_AHEAD);
+      if (!Full) __builtin_prefetch(later, 1);
+      entry[d + PREFETCH_AHEAD - lo].info = later;
+    }
+    SweepEntry* e = entry + (d - lo);
+    if (!e->valid) continue;  // below an action the record excludes
+    const BettingTree::Decision& n = decision[d];
+    CFRNode* info = e->info;
+    const unsigned valid = validMask(*info);
+    e->valid = REACHED | valid;
+    withValid(valid, [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
+      sweepForward<N, Valid>(n, info, e, entry, lo);
+    });
   }
+
+  // Backward: children come after their parent, so every child's utility is
+  // known when its parent's is formed. Each entry is left unreached again.
+  for (uint32_t d = hi; d-- > lo;) {
+    SweepEntry* e = entry + (d - lo);
+    const unsigned valid = e->valid & ~REACHED;
+    if (!e->valid) continue;
+    e->valid = 0;
+    if (!valid) {
+      for (int p = 0; p < N; ++p) e->value[p] = 0.0;
+      continue;
+    }
+    const BettingTree::Decision& n = decision[d];
+    CFRNode* info = e->info;
+    withValid(valid, [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
+      sweepBackward<N, Valid>(n, info, e, entry, lo, payoffOf);
+    });
+  }
+  for (int p = 0; p < N; ++p) utility[p] = entry[0].value[p];
 }
 
 template <int N>
@@ -232,7 +471,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 
   std::atomic<size_t> next{0};
   const std::function<void()> job = [&] {
-    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) pass<N, false>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
+    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) subtree<N, false>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
   };
   pool->run(job);
 
@@ -261,9 +500,9 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 void FlatCFR::calc(const double* reach, double* utility) {
   if (tree.numDecisions() == 0) return;
   if (players == 3) {
-    if (info) return pass<3, true>(0, reach, utility);
-    return pool ? parallelPass<3>(reach, utility) : pass<3, false>(0, reach, utility);
+    if (info) return subtree<3, true>(0, reach, utility);
+    return pool ? parallelPass<3>(reach, utility) : subtree<3, false>(0, reach, utility);
   }
-  if (info) return pass<2, true>(0, reach, utility);
-  return pool ? parallelPass<2>(reach, utility) : pass<2, false>(0, reach, utility);
+  if (info) return subtree<2, true>(0, reach, utility);
+  return pool ? parallelPass<2>(reach, utility) : subtree<2, false>(0, reach, utility);
 }

@@ -4,6 +4,17 @@
 // by its class and the deal's order of hands. Results are bit for bit those
 // of the reference recursion over engine states and keyed maps.
 //
+// Sweeps. Decisions are numbered in preorder, so a subtree is a range of
+// decision numbers. A subtree small enough for the per-core cache is not
+// recursed into but swept: a forward loop over its range computes every
+// decision's strategy (from its regrets, untouched so far in this deal) and
+// hands each child its reach; a backward loop then forms every utility from
+// the children's, which come later in the range, and updates the regrets.
+// Each record receives the same operations on the same operands as in the
+// recursion, only the order between records changes, and no two decisions
+// of a deal share a record. The loops have no chain of dependent calls, so
+// the processor overlaps consecutive decisions.
+//
 // Threads. Within one deal every information set is visited at most once, so
 // the subtrees below different actions touch disjoint records. With threads
 // the pass expands the top of the tree sequentially (strategies and reach),
@@ -57,8 +68,17 @@ class FlatCFR {
   void calc(const double* reach, double* utility);
 
  private:
+  // The pass below decision d: swept when small enough, else recursively.
+  template <int N, bool Full>
+  void subtree(uint32_t d, const double* reach, double* utility) const;
   template <int N, bool Full>
   void pass(uint32_t d, const double* reach, double* utility) const;
+  template <int N, bool Full>
+  void sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility) const;
+  template <bool Full>
+  CFRNode& record(uint32_t d) const;
+  template <bool Full>
+  void prefetch(uint32_t d, uint32_t end) const;
   template <int N>
   void parallelPass(const double* reach, double* utility);
   template <int N>
@@ -72,6 +92,8 @@ class FlatCFR {
   const BettingTree::Decision* decisions;
   CFRNode* nodes;
   int players;
+  uint32_t numDecisions;
+  std::vector<uint32_t> subtreeEnd;  // per decision: one past its last descendant
   Deal own;                      // the deal of `deal`
   const size_t* offset;          // of the deal in use
   const double* const* payoff;   // of the deal in use

@@ -5,6 +5,8 @@
 // files and lookups of keys the strategy lacks.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "betting_tree.h"
@@ -136,6 +138,50 @@ TEST(HoldemSolver, ResultsDoNotDependOnTheThreadCount) {
       expectSameInformationSets(one, many);
     }
   }
+}
+
+// A record may exclude an action its betting tree allows (a file can say
+// so): neither pass then visits anything below it, and both still agree.
+TEST(HoldemSolver, FlatStoreEqualsReferenceBelowActionsAFileExcludes) {
+  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  TempDir dir;
+  SyntheticBuckets trained(game.get());
+  trainHoldemQuietly(trained, 200, 7);
+  ASSERT_TRUE(trained.save(dir.file("strategy")));
+
+  // The file is, map by map, a count and that many records of a 60-byte key
+  // and six sums; exclude the raise of every fifth record that allows one.
+  std::string bytes = fileBytes(dir.file("strategy"));
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  size_t excluded = 0, allowing = 0;
+  for (size_t at = 0; at < bytes.size();) {
+    uint32_t count;
+    std::memcpy(&count, &bytes[at], sizeof(count));
+    at += sizeof(count);
+    for (uint32_t i = 0; i < count; ++i, at += 108) {
+      char* raiseRegret = &bytes[at + 60 + 2 * sizeof(double)];
+      double regret;
+      std::memcpy(&regret, raiseRegret, sizeof(regret));
+      if (regret == regret && allowing++ % 5 == 0) {
+        std::memcpy(raiseRegret, &nan, sizeof(nan));
+        ++excluded;
+      }
+    }
+  }
+  ASSERT_GT(excluded, 1000u);
+  writeFileBytes(dir.file("strategy"), bytes);
+
+  SyntheticBuckets flat(game.get());
+  SyntheticBuckets reference(game.get());
+  reference.setUseFlatStore(false);
+  ASSERT_TRUE(flat.load(dir.file("strategy")));
+  ASSERT_TRUE(reference.load(dir.file("strategy")));
+  ASSERT_TRUE(flat.usesFlatStore());
+  ASSERT_FALSE(reference.usesFlatStore());
+  trainHoldemQuietly(flat, 300, 11);
+  trainHoldemQuietly(reference, 300, 11);
+  expectSameInformationSets(flat, reference);
 }
 
 TEST(HoldemSolver, StrategyFileRoundTripAndLookups) {
