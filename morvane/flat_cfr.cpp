@@ -1,5 +1,6 @@
 #include "flat_cfr.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <condition_variable>
@@ -469,9 +470,18 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
   tasks.clear();
   expand<N>(0, reach, 0);
 
+  // The largest subtrees first, so that no large one is left for the end
+  // while the other threads wait.
+  taskOrder.resize(tasks.size());
+  for (uint32_t t = 0; t < taskOrder.size(); ++t) taskOrder[t] = t;
+  const auto size = [&](uint32_t t) { return subtreeEnd[tasks[t].decision] - tasks[t].decision; };
+  std::stable_sort(taskOrder.begin(), taskOrder.end(), [&](uint32_t a, uint32_t b) { return size(a) > size(b); });
   std::atomic<size_t> next{0};
   const std::function<void()> job = [&] {
-    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) subtree<N, false>(tasks[t].decision, tasks[t].reach, tasks[t].utility);
+    for (size_t t; (t = next.fetch_add(1)) < tasks.size();) {
+      Task& task = tasks[taskOrder[t]];
+      subtree<N, false>(task.decision, task.reach, task.utility);
+    }
   };
   pool->run(job);
 

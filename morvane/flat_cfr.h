@@ -103,6 +103,7 @@ class FlatCFR {
   std::unique_ptr<WorkerPool> pool;
   std::vector<Top> tops;
   std::vector<Task> tasks;
+  std::vector<uint32_t> taskOrder;  // tasks by decreasing size
 };
 
 #endif
