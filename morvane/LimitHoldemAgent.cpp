@@ -7,6 +7,7 @@
 #include <string>
 
 #include "strategy_check.h"
+#include "training_checkpoint.h"
 #include "util.h"
 
 namespace {
@@ -104,11 +105,18 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
   CFR::logProgress = true;
   solver->setEquityTables(tables.get());
-  solver->trainHoldem(iterations);
+  // A long training (hours for three players) keeps its progress beside the
+  // strategy, so that a stopped start goes on where it was at the next one.
   makeParentDirectories(path);
-  // Playing on is still possible; the next start trains again. The save
-  // writes under a temporary name, so a refused file is replaced whole.
-  if (!solver->save(path))
+  const std::string checkpoint = std::string(path) + CHECKPOINT_SUFFIX;
+  solver->setTrainingCheckpoint(checkpoint, CHECKPOINT_SECONDS);
+  solver->trainHoldem(iterations);
+  // Playing on is still possible; the next start trains again (from the
+  // checkpoint). The save writes under a temporary name, so a refused file
+  // is replaced whole.
+  if (solver->save(path))
+    removeTrainingCheckpoint(checkpoint);
+  else
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
 }
 

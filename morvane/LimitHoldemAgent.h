@@ -9,7 +9,10 @@
 // count, or trained with trainHoldem and saved there on a first start. Only
 // a file of the game's whole tree (with the keyed maps: any set of keys) and
 // playable sums is taken; any other is refused with a warning and trained
-// over as on a first start (loadCheckedHoldemStrategy).
+// over as on a first start (loadCheckedHoldemStrategy). The training keeps
+// a checkpoint beside the strategy file ("strategy.checkpoint" and the sums
+// it names), so that a start stopped during the training goes on from it at
+// the next start; it is removed once the strategy is saved.
 //
 // The abstract actions are fold, call and a raise of size 0. In the no-limit
 // game a raise of size 0 is never legal, so that strategy only folds and
@@ -35,6 +38,10 @@ class LimitHoldemAgent : public PokerAgent {
   static const char* const NoLimiHoldemStrategyFiles[4];
   // Training of a first start.
   static constexpr uint64_t TRAINING_ITERATIONS = 100000;
+  // The training checkpoint: its name beside the strategy file, and how often
+  // it is written (each one costs about a minute for three players).
+  static constexpr const char* CHECKPOINT_SUFFIX = ".checkpoint";
+  static constexpr double CHECKPOINT_SECONDS = 1800.0;
 
   explicit LimitHoldemAgent(const char* gameFile);
   // Same, with another training size (tests use small ones) and, with

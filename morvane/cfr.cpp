@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "combinator.h"
 #include "flat_cfr.h"
+#include "strategy_check.h"
+#include "training_checkpoint.h"
 #include "EquityTables.h"
 #include "util.h"
 
@@ -428,6 +434,76 @@ void CFR::fillHoldemBuckets(const State* state) {
   }
 }
 
+void CFR::setTrainingCheckpoint(const std::string& path, double seconds) {
+  checkpointPath = path;
+  checkpointSeconds = seconds;
+  checkpointSums.clear();
+}
+
+uint64_t CFR::resumeTraining(uint64_t iterations, std::vector<uint8_t>& deck) {
+  if (checkpointPath.empty() || !file_exist(checkpointPath)) return 0;
+  TrainingCheckpoint checkpoint;
+  std::string problem = readTrainingCheckpoint(checkpointPath, &checkpoint);
+  std::minstd_rand0 engine;
+  if (problem.empty() && checkpoint.done > iterations)
+    problem = "it has " + std::to_string(checkpoint.done) + " iterations done, more than the " +
+              std::to_string(iterations) + " asked for";
+  if (problem.empty() && !std::is_permutation(checkpoint.deck.begin(), checkpoint.deck.end(), deck.begin(), deck.end()))
+    problem = "its deck is not this game's";
+  if (problem.empty()) {
+    std::istringstream text(checkpoint.engine);
+    text >> engine;
+    if (text.fail()) problem = "its random engine state is unreadable";
+  }
+  if (problem.empty()) {
+    const std::string sums = besideCheckpoint(checkpointPath, checkpoint.sums);
+    problem = loadCheckedHoldemStrategy(*this, sums, flatStoreSupported());
+    if (!problem.empty()) {
+      problem = "its strategy file " + sums + " is refused: " + problem;
+      // Nothing read from it stays to be trained on.
+      flat.reset();
+      store.reset();
+      for (NodeMap& m : nodeMaps) m.clear();
+      treeBuilt = false;
+    }
+  }
+  if (!problem.empty()) {
+    std::cout << "Warning: training checkpoint " << checkpointPath << " is refused: " << problem
+              << "; the training starts from the beginning" << std::endl;
+    return 0;
+  }
+  global_urng() = engine;
+  deck = checkpoint.deck;
+  checkpointSums = checkpoint.sums;
+  std::cout << "Resuming the training from " << checkpointPath << " after " << checkpoint.done
+            << " of " << iterations << " iterations" << std::endl;
+  return checkpoint.done;
+}
+
+void CFR::saveTrainingCheckpoint(uint64_t done, const std::vector<uint8_t>& deck) {
+  TrainingCheckpoint checkpoint;
+  checkpoint.done = done;
+  std::ostringstream engine;
+  engine << global_urng();
+  checkpoint.engine = engine.str();
+  checkpoint.deck = deck;
+  checkpoint.sums = std::filesystem::path(checkpointPath).filename().string() + "." + std::to_string(done);
+  const std::string sums = besideCheckpoint(checkpointPath, checkpoint.sums);
+  // The sums first: the text file that names them is the checkpoint, and
+  // the one it replaces stays whole until then.
+  const bool saved = save(sums) && writeTrainingCheckpoint(checkpointPath, checkpoint);
+  if (!saved) {
+    std::remove(sums.c_str());
+    if (!checkpointWarned)
+      std::cout << "Warning: the training checkpoint could not be saved to " << checkpointPath << std::endl;
+    checkpointWarned = true;
+    return;
+  }
+  if (!checkpointSums.empty() && checkpointSums != checkpoint.sums)
+    std::remove(besideCheckpoint(checkpointPath, checkpointSums).c_str());
+  checkpointSums = checkpoint.sums;
+}
+
 void CFR::trainHoldem(uint64_t iterations) {
   useCardAbstraction = true;
   useHoldemTables = true;
@@ -442,6 +518,7 @@ void CFR::trainHoldem(uint64_t iterations) {
   double utility[MAX_PLAYERS];
   for (int p = 0; p < n; ++p) reach[p] = 1.0;
 
+  const uint64_t first = resumeTraining(iterations, deck);
   if (!treeBuilt) buildHoldemTree();
   std::cout << "Number of information sets: " << numInformationSets() << std::endl;
 
@@ -450,7 +527,10 @@ void CFR::trainHoldem(uint64_t iterations) {
   const FlatCFR::BucketOf bucketOf = [&](int round, int acting, int seat) {
     return cardBucket(&state, seat, round, acting);
   };
-  for (uint64_t i = 0; i < iterations; ++i) {
+  using Clock = std::chrono::steady_clock;
+  const auto interval = std::chrono::duration<double>(checkpointSeconds);
+  auto lastCheckpoint = Clock::now();
+  for (uint64_t i = first; i < iterations; ++i) {
     if (logProgress) printProgress(i, iterations, last, elapsed);
     initState(game, 0, &state);
     for (int j = 0; j < k; ++j) {
@@ -464,6 +544,11 @@ void CFR::trainHoldem(uint64_t iterations) {
       pass->calc(reach, utility);
     } else {
       calc(&state, reach, 0, utility);
+    }
+    // The last iteration needs none: the caller saves the strategy.
+    if (!checkpointPath.empty() && i + 1 < iterations && Clock::now() - lastCheckpoint >= interval) {
+      saveTrainingCheckpoint(i + 1, deck);
+      lastCheckpoint = Clock::now();
     }
   }
 

@@ -87,6 +87,11 @@ class CFR {
   // per round, then runs `iterations` shuffled deals with the buckets read
   // from the equity tables' hold'em tables (which must be loaded).
   void trainHoldem(uint64_t iterations);
+  // Keeps trainHoldem's progress on disk: every `seconds` of training the
+  // sums and the loop's position go to the checkpoint at `path` (see
+  // training_checkpoint.h), and a trainHoldem that finds a checkpoint there
+  // goes on from it, ending as if it had never stopped. Empty: none.
+  void setTrainingCheckpoint(const std::string& path, double seconds);
   // Expected utility per seat of the average strategies, over every deal.
   void calcUtility(double* utility);
   void calcUtil(const State* state, double* utility);
@@ -183,6 +188,10 @@ class CFR {
   void buildHoldemTree();
   // Writes holdemBucket for every round and seat of a dealt state.
   void fillHoldemBuckets(const State* state);
+  // Loads the training checkpoint when there is a usable one: the sums,
+  // the engine and `deck`; returns the iterations done (0 without one).
+  uint64_t resumeTraining(uint64_t iterations, std::vector<uint8_t>& deck);
+  void saveTrainingCheckpoint(uint64_t done, const std::vector<uint8_t>& deck);
 
   bool useFlatStore = true;
   unsigned threads = 0;
@@ -193,6 +202,10 @@ class CFR {
                          State& state);
   bool useClusterTrees = true;
   unsigned fillThreads = 0;
+  std::string checkpointPath;
+  double checkpointSeconds = 0.0;
+  std::string checkpointSums;  // the strategy file of the last checkpoint written or read
+  bool checkpointWarned = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const CFR& cfr);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "LimitHoldemAgent.h"
 #include "holdem_agent_support.h"
 #include "match_support.h"
+#include "synthetic_buckets.h"
 
 namespace {
 
@@ -246,6 +248,33 @@ TEST_F(HoldemAgent, FirstStartTrainsAndSavesThenLaterStartsLoad) {
   EXPECT_EQ(out.find("Training"), std::string::npos) << out;
   EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
   EXPECT_EQ(loaded->getSolver()->numInformationSets(), keys);
+}
+
+// A first start stopped during its training left a checkpoint: the next
+// start goes on from it, and once the strategy is saved only that remains.
+TEST_F(HoldemAgent, FirstStartGoesOnFromATrainingCheckpoint) {
+  const std::string directory = "strategies/holdem.nolimit.2p";
+  std::filesystem::remove_all("strategies");
+  std::filesystem::create_directories(directory);
+  const std::string checkpoint = directory + "/strategy.checkpoint";
+  {
+    GamePtr game = readGameFile(holdemGamePath(kHoldemGames[2]));
+    ASSERT_TRUE(game);
+    SyntheticBuckets stopped(game.get());
+    stopped.setTrainingCheckpoint(checkpoint, 0.0);
+    testing::internal::CaptureStdout();
+    stopped.trainHoldem(4);
+    testing::internal::GetCapturedStdout();
+  }
+  ASSERT_TRUE(std::filesystem::exists(checkpoint));
+
+  std::string out;
+  auto agent = start(kHoldemGames[2], &out);
+  EXPECT_TRUE(hasLine(out, "Resuming the training from " + checkpoint + " after 3 of 10 iterations")) << out;
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    left.push_back(entry.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"strategy"});
 }
 
 // A damaged strategy is refused with its reason, and the agent trains as on
