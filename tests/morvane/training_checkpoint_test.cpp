@@ -22,6 +22,18 @@ std::string trainWithCheckpoint(CFR& cfr, const std::string& checkpoint, double 
   return testing::internal::GetCapturedStdout();
 }
 
+// Saves to dir/straight the sums of `iterations` uninterrupted from `seed`,
+// and leaves at dir/checkpoint what a training of `stopped` iterations with
+// a checkpoint after every one (but the last) leaves behind.
+void straightAndStopped(const Game* game, const TempDir& dir, uint64_t iterations, uint64_t stopped,
+                        unsigned seed) {
+  SyntheticBuckets straight(game);
+  trainHoldemQuietly(straight, iterations, seed);
+  ASSERT_TRUE(straight.save(dir.file("straight")));
+  SyntheticBuckets first(game);
+  trainWithCheckpoint(first, dir.file("checkpoint"), 0.0, stopped, seed);
+}
+
 std::vector<std::string> filesIn(const std::string& directory) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(directory))
@@ -37,17 +49,10 @@ TEST(TrainingCheckpoint, StoppedTrainingGoesOnToTheSameSums) {
     GamePtr game = holdemGame(name);
     ASSERT_TRUE(game);
     TempDir dir;
-    SyntheticBuckets straight(game.get());
-    trainHoldemQuietly(straight, 60, 5);
-    ASSERT_TRUE(straight.save(dir.file("straight")));
-
-    // A checkpoint after every iteration but the last; each replaces the one
-    // before, so one text file and one strategy file remain.
+    // Each checkpoint replaces the one before, so one text file and one
+    // strategy file remain.
+    straightAndStopped(game.get(), dir, 60, 25, 5);
     const std::string checkpoint = dir.file("checkpoint");
-    {
-      SyntheticBuckets first(game.get());
-      trainWithCheckpoint(first, checkpoint, 0.0, 25, 5);
-    }
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"checkpoint", "checkpoint.24", "straight"})) << name;
 
     // Another process: another engine state, which the checkpoint replaces.
@@ -69,16 +74,9 @@ TEST(TrainingCheckpoint, UnusableCheckpointIsRefusedAndTrainingStartsOver) {
   GamePtr other = holdemGame("holdem.limit.2p.reverse_blinds.game");
   ASSERT_TRUE(game && other);
   TempDir dir;
-  SyntheticBuckets straight(game.get());
-  trainHoldemQuietly(straight, 40, 8);
-  ASSERT_TRUE(straight.save(dir.file("straight")));
-  const std::string checkpoint = dir.file("checkpoint");
-
   // A good checkpoint of 20 iterations, then damaged copies of it.
-  {
-    SyntheticBuckets first(game.get());
-    trainWithCheckpoint(first, checkpoint, 0.0, 21, 8);
-  }
+  straightAndStopped(game.get(), dir, 40, 21, 8);
+  const std::string checkpoint = dir.file("checkpoint");
   TrainingCheckpoint good;
   ASSERT_EQ(readTrainingCheckpoint(checkpoint, &good), "");
   EXPECT_EQ(good.done, 20u);
