@@ -247,6 +247,13 @@ bool CFR::flatStoreSupported() const {
   return useFlatStore && game->numPlayers <= BettingTree::MAX_SEATS;
 }
 
+void CFR::forgetInformationSets() {
+  flat.reset();
+  store.reset();
+  for (NodeMap& m : nodeMaps) m.clear();
+  treeBuilt = false;
+}
+
 void CFR::buildStore(const std::vector<int>& buckets) {
   flat.reset();
   store.reset();
@@ -461,10 +468,7 @@ uint64_t CFR::resumeTraining(uint64_t iterations, std::vector<uint8_t>& deck) {
     if (!problem.empty()) {
       problem = "its strategy file " + sums + " is refused: " + problem;
       // Nothing read from it stays to be trained on.
-      flat.reset();
-      store.reset();
-      for (NodeMap& m : nodeMaps) m.clear();
-      treeBuilt = false;
+      forgetInformationSets();
     }
   }
   if (!problem.empty()) {

@@ -179,6 +179,8 @@ class CFR {
   std::vector<int> rankBuckets() const;
   std::vector<int> defaultBuckets() const;
   FlatCFR& flatPass();
+  // Drops every information set, as before the tree is first built.
+  void forgetInformationSets();
   bool loadStore(int fd, uint64_t size, bool* mismatch);
   bool loadMaps(int fd, uint64_t size);
   // The training progress line, every 1/parts of the run (every iteration

@@ -256,9 +256,7 @@ bool CFR::load(const std::string& path) {
   const bool closed = ::close(fd) == 0;
   if (!ok || !closed) {
     // Nothing half-read stays behind to be trained on or saved again.
-    flat.reset();
-    store.reset();
-    for (NodeMap& m : nodeMaps) m.clear();
+    forgetInformationSets();
     return false;
   }
   if (store)
