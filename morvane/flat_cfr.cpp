@@ -108,6 +108,14 @@ inline double shareOrUniform(double share, double total, double uniform) {
 }
 #endif
 
+// Whether any seat still reaches a decision.
+template <int N>
+inline bool anyReach(const double* reach) {
+  bool any = false;
+  for (int p = 0; p < N; ++p) any |= reach[p] != 0.0;
+  return any;
+}
+
 }  // namespace
 
 struct FlatCFR::Top {
@@ -265,14 +273,16 @@ inline void combine(CFRNode& info, int seat, const double* strategy, const doubl
 
 // What a sweep keeps of a decision between its two loops: the current
 // strategy, the reach (forward) then the utility (backward), and the valid
-// actions with a mark that the decision is reached at all.
+// actions with marks for how the decision is visited.
 struct alignas(64) SweepEntry {
   double strategy[NUM_ABSTRACT_ACTIONS];
   double value[BettingTree::MAX_SEATS];
   CFRNode* info;   // the decision's record, found once per sweep
-  uint32_t valid;  // REACHED | mask; 0 when not reached
+  uint32_t valid;  // marks | mask; 0 when not reached
 };
-constexpr uint32_t REACHED = 8;
+constexpr uint32_t REACHED = 8;   // visited in this sweep
+constexpr uint32_t NEEDED = 16;   // its utility is used (set by the parent)
+constexpr uint32_t PRUNED = 32;   // only its strategy sums move (see below)
 
 // One buffer per thread, as large as the largest subtree swept so far.
 thread_local std::vector<SweepEntry> sweepBuffer;
@@ -297,15 +307,15 @@ inline void FlatCFR::prefetch(uint32_t d, uint32_t end) const {
 }
 
 template <int N, bool Full>
-void FlatCFR::subtree(uint32_t d, const double* reach, double* utility) const {
+void FlatCFR::subtree(uint32_t d, const double* reach, double* utility, bool needed) const {
   if (subtreeEnd[d] - d <= SWEEP_DECISIONS)
-    sweep<N, Full>(d, subtreeEnd[d], reach, utility);
+    sweep<N, Full>(d, subtreeEnd[d], reach, utility, needed);
   else
-    pass<N, Full>(d, reach, utility);
+    pass<N, Full>(d, reach, utility, needed);
 }
 
 template <int N, bool Full>
-void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
+void FlatCFR::pass(uint32_t d, const double* reach, double* utility, bool needed) const {
   const BettingTree::Decision& n = decisions[d];
   CFRNode& info = record<Full>(d);
   prefetch<Full>(d, numDecisions);
@@ -321,6 +331,7 @@ void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
     double childUtility[NUM_ABSTRACT_ACTIONS][N];
     double childReach[N];
     for (int p = 0; p < N; ++p) childReach[p] = reach[p];
+    const bool regretMoves = counterfactualReach(reach, seat, N) != 0.0;
     for (int a : TREE_ORDER) {
       if (!has<Valid>(a)) continue;
       const uint32_t c = n.child[a];
@@ -328,7 +339,11 @@ void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
         result[a] = payoff[c & ~TERMINAL];
       } else {
         childReach[seat] = strategy[a] * reach[seat];
-        subtree<N, Full>(c, childReach, childUtility[a]);
+        const bool childNeeded = regretMoves || (needed && strategy[a] != 0.0);
+        if (childNeeded || anyReach<N>(childReach))
+          subtree<N, Full>(c, childReach, childUtility[a], childNeeded);
+        else
+          for (int p = 0; p < N; ++p) childUtility[a][p] = 0.0;
         result[a] = childUtility[a];
       }
     }
@@ -338,11 +353,25 @@ void FlatCFR::pass(uint32_t d, const double* reach, double* utility) const {
 
 namespace {
 
-// The forward step of a sweep at one reached decision with valid actions
-// `Valid`: regret matching, the strategy sum, the children's reach.
+// Hands a child its reach: the parent's, with the acting seat's times the
+// action's probability, and how the child is to be visited. A child whose
+// utility is not used and that no seat reaches changes nothing and stays
+// unvisited, its utility zero (which its reach, all zeros, already is).
+template <int N>
+inline void reachChild(const SweepEntry* __restrict e, SweepEntry* __restrict child, int seat, double childSeatReach,
+                       bool needed) {
+  for (int p = 0; p < N; ++p) child->value[p] = e->value[p];
+  child->value[seat] = childSeatReach;
+  child->valid = needed ? REACHED | NEEDED : anyReach<N>(child->value) ? REACHED : 0;
+}
+
+// The forward step of a sweep at one decision visited in full, with valid
+// actions `Valid`: regret matching, the strategy sum, the children's reach.
+// A child's utility is used when the regrets here move, or when this
+// decision's utility is used and the action has a chance.
 template <int N, unsigned Valid>
 inline void sweepForward(const BettingTree::Decision& n, CFRNode* __restrict info, SweepEntry* __restrict e,
-                         SweepEntry* __restrict below, uint32_t lo) {
+                         SweepEntry* __restrict below, uint32_t lo, bool needed, bool regretMoves) {
   const int seat = n.seat;
   const double weight = e->value[seat];
   double strategy[NUM_ABSTRACT_ACTIONS];
@@ -352,10 +381,26 @@ inline void sweepForward(const BettingTree::Decision& n, CFRNode* __restrict inf
     e->strategy[a] = strategy[a];
     const uint32_t c = n.child[a];
     if (c & TERMINAL) continue;
-    SweepEntry* __restrict child = below + (c - lo);
-    child->valid = REACHED;
-    for (int p = 0; p < N; ++p) child->value[p] = e->value[p];
-    child->value[seat] = strategy[a] * weight;
+    reachChild<N>(e, below + (c - lo), seat, strategy[a] * weight, regretMoves || (needed && strategy[a] != 0.0));
+  }
+}
+
+// The forward step at a pruned decision: one whose utility is not used and
+// whose regrets cannot move. Only the strategy sum changes, and only when the
+// acting seat reaches it; otherwise its strategy is not even needed, since
+// the children's reach of that seat is zero whatever it is.
+template <int N, unsigned Valid>
+inline void sweepForwardPruned(const BettingTree::Decision& n, CFRNode* __restrict info, SweepEntry* __restrict e,
+                               SweepEntry* __restrict below, uint32_t lo) {
+  const int seat = n.seat;
+  const double weight = e->value[seat];
+  double strategy[NUM_ABSTRACT_ACTIONS] = {0.0, 0.0, 0.0};
+  if (weight != 0.0) regretMatch<Valid>(*info, weight, strategy);
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    if (!has<Valid>(a)) continue;
+    const uint32_t c = n.child[a];
+    if (c & TERMINAL) continue;
+    reachChild<N>(e, below + (c - lo), seat, strategy[a] * weight, false);
   }
 }
 
@@ -378,7 +423,7 @@ inline void sweepBackward(const BettingTree::Decision& n, CFRNode* __restrict in
 }  // namespace
 
 template <int N, bool Full>
-void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility) const {
+void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility, bool needed) const {
   std::vector<SweepEntry>& entries = sweepBuffer;
   if (entries.size() < hi - lo) entries.resize(hi - lo);  // new entries are unreached
   SweepEntry* const entry = entries.data();
@@ -388,7 +433,7 @@ void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utili
   // Forward, in preorder: every reached decision's strategy from its regrets
   // and its children's reach from its own. The record of the decision some
   // steps ahead is found and fetched meanwhile.
-  entry[0].valid = REACHED;
+  entry[0].valid = REACHED | (needed ? NEEDED : 0);
   for (int p = 0; p < N; ++p) entry[0].value[p] = reach[p];
   const uint32_t ahead = std::min(hi, lo + PREFETCH_AHEAD);
   for (uint32_t d = lo; d < ahead; ++d) entry[d - lo].info = &record<Full>(d);
@@ -399,24 +444,35 @@ void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utili
       entry[d + PREFETCH_AHEAD - lo].info = later;
     }
     SweepEntry* e = entry + (d - lo);
-    if (!e->valid) continue;  // below an action the record excludes
+    if (!e->valid) continue;  // unreached, or below an action the record excludes
     const BettingTree::Decision& n = decision[d];
     CFRNode* info = e->info;
     const unsigned valid = validMask(*info);
-    e->valid = REACHED | valid;
-    withValid(valid, [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
-      sweepForward<N, Valid>(n, info, e, entry, lo);
-    });
+    const bool regretMoves = counterfactualReach(e->value, n.seat, N) != 0.0;
+    if ((e->valid & NEEDED) || regretMoves) {
+      const bool own = e->valid & NEEDED;
+      e->valid = REACHED | valid;
+      withValid(valid, [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
+        sweepForward<N, Valid>(n, info, e, entry, lo, own, regretMoves);
+      });
+    } else {
+      e->valid = REACHED | PRUNED;
+      withValid(valid, [&]<unsigned Valid>(std::integral_constant<unsigned, Valid>) {
+        sweepForwardPruned<N, Valid>(n, info, e, entry, lo);
+      });
+    }
   }
 
   // Backward: children come after their parent, so every child's utility is
-  // known when its parent's is formed. Each entry is left unreached again.
+  // known when its parent's is formed. Each entry is left unreached again; a
+  // pruned one leaves a zero utility, which its parent weighs by zero.
   for (uint32_t d = hi; d-- > lo;) {
     SweepEntry* e = entry + (d - lo);
-    const unsigned valid = e->valid & ~REACHED;
+    const unsigned valid = e->valid & 7u;
     if (!e->valid) continue;
+    const bool pruned = e->valid & PRUNED;
     e->valid = 0;
-    if (!valid) {
+    if (!valid || pruned) {
       for (int p = 0; p < N; ++p) e->value[p] = 0.0;
       continue;
     }
@@ -480,7 +536,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
   const std::function<void()> job = [&] {
     for (size_t t; (t = next.fetch_add(1)) < tasks.size();) {
       Task& task = tasks[taskOrder[t]];
-      subtree<N, false>(task.decision, task.reach, task.utility);
+      subtree<N, false>(task.decision, task.reach, task.utility, true);
     }
   };
   pool->run(job);
@@ -510,9 +566,9 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
 void FlatCFR::calc(const double* reach, double* utility) {
   if (tree.numDecisions() == 0) return;
   if (players == 3) {
-    if (info) return subtree<3, true>(0, reach, utility);
-    return pool ? parallelPass<3>(reach, utility) : subtree<3, false>(0, reach, utility);
+    if (info) return subtree<3, true>(0, reach, utility, true);
+    return pool ? parallelPass<3>(reach, utility) : subtree<3, false>(0, reach, utility, true);
   }
-  if (info) return subtree<2, true>(0, reach, utility);
-  return pool ? parallelPass<2>(reach, utility) : subtree<2, false>(0, reach, utility);
+  if (info) return subtree<2, true>(0, reach, utility, true);
+  return pool ? parallelPass<2>(reach, utility) : subtree<2, false>(0, reach, utility, true);
 }

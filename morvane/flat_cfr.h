@@ -15,6 +15,19 @@
 // of a deal share a record. The loops have no chain of dependent calls, so
 // the processor overlaps consecutive decisions.
 //
+// Pruning. Regret matching gives many actions probability exactly zero, so
+// whole subtrees are reached by some seats with zero probability. Where the
+// counterfactual reach of the acting seat is zero its regrets cannot move
+// (they grow by zero times a finite number), and where the acting seat's own
+// reach is zero its strategy sum cannot either. A decision's utility is used
+// by its parent only for the parent's regrets (when those can move) and for
+// the parent's utility (when that is used and the action has a chance). A
+// subtree whose utility is not used is therefore visited only for the
+// strategy sums of the seats that still reach it, and not at all when none
+// does. Adding a zero leaves every sum's bits as they are (no sum is ever
+// minus zero: it starts at plus zero and round-to-nearest never makes one),
+// so the results stay those of the reference, which visits everything.
+//
 // Threads. Within one deal every information set is visited at most once, so
 // the subtrees below different actions touch disjoint records. With threads
 // the pass expands the top of the tree sequentially (strategies and reach),
@@ -69,12 +82,13 @@ class FlatCFR {
 
  private:
   // The pass below decision d: swept when small enough, else recursively.
+  // `needed`: whether the caller uses the utility (else it may be left zero).
   template <int N, bool Full>
-  void subtree(uint32_t d, const double* reach, double* utility) const;
+  void subtree(uint32_t d, const double* reach, double* utility, bool needed) const;
   template <int N, bool Full>
-  void pass(uint32_t d, const double* reach, double* utility) const;
+  void pass(uint32_t d, const double* reach, double* utility, bool needed) const;
   template <int N, bool Full>
-  void sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility) const;
+  void sweep(uint32_t lo, uint32_t hi, const double* reach, double* utility, bool needed) const;
   template <bool Full>
   CFRNode& record(uint32_t d) const;
   template <bool Full>
