@@ -116,6 +116,13 @@ inline bool anyReach(const double* reach) {
   return any;
 }
 
+// Whether a child's utility is used: for its parent's regrets when they can
+// move, or for its parent's utility when that is used and the action has a
+// chance.
+inline bool childUtilityUsed(bool regretMoves, bool parentUsed, double probability) {
+  return regretMoves || (parentUsed && probability != 0.0);
+}
+
 }  // namespace
 
 struct FlatCFR::Top {
@@ -280,6 +287,7 @@ struct alignas(64) SweepEntry {
   CFRNode* info;   // the decision's record, found once per sweep
   uint32_t valid;  // marks | mask; 0 when not reached
 };
+constexpr uint32_t VALID_ACTIONS = 7;  // the mask's bits
 constexpr uint32_t REACHED = 8;   // visited in this sweep
 constexpr uint32_t NEEDED = 16;   // its utility is used (set by the parent)
 constexpr uint32_t PRUNED = 32;   // only its strategy sums move (see below)
@@ -339,7 +347,7 @@ void FlatCFR::pass(uint32_t d, const double* reach, double* utility, bool needed
         result[a] = payoff[c & ~TERMINAL];
       } else {
         childReach[seat] = strategy[a] * reach[seat];
-        const bool childNeeded = regretMoves || (needed && strategy[a] != 0.0);
+        const bool childNeeded = childUtilityUsed(regretMoves, needed, strategy[a]);
         if (childNeeded || anyReach<N>(childReach))
           subtree<N, Full>(c, childReach, childUtility[a], childNeeded);
         else
@@ -367,8 +375,6 @@ inline void reachChild(const SweepEntry* __restrict e, SweepEntry* __restrict ch
 
 // The forward step of a sweep at one decision visited in full, with valid
 // actions `Valid`: regret matching, the strategy sum, the children's reach.
-// A child's utility is used when the regrets here move, or when this
-// decision's utility is used and the action has a chance.
 template <int N, unsigned Valid>
 inline void sweepForward(const BettingTree::Decision& n, CFRNode* __restrict info, SweepEntry* __restrict e,
                          SweepEntry* __restrict below, uint32_t lo, bool needed, bool regretMoves) {
@@ -381,7 +387,7 @@ inline void sweepForward(const BettingTree::Decision& n, CFRNode* __restrict inf
     e->strategy[a] = strategy[a];
     const uint32_t c = n.child[a];
     if (c & TERMINAL) continue;
-    reachChild<N>(e, below + (c - lo), seat, strategy[a] * weight, regretMoves || (needed && strategy[a] != 0.0));
+    reachChild<N>(e, below + (c - lo), seat, strategy[a] * weight, childUtilityUsed(regretMoves, needed, strategy[a]));
   }
 }
 
@@ -468,7 +474,7 @@ void FlatCFR::sweep(uint32_t lo, uint32_t hi, const double* reach, double* utili
   // pruned one leaves a zero utility, which its parent weighs by zero.
   for (uint32_t d = hi; d-- > lo;) {
     SweepEntry* e = entry + (d - lo);
-    const unsigned valid = e->valid & 7u;
+    const unsigned valid = e->valid & VALID_ACTIONS;
     if (!e->valid) continue;
     const bool pruned = e->valid & PRUNED;
     e->valid = 0;
