@@ -13,7 +13,7 @@ HumanSeat::HumanSeat(const Game* game, Table table, Sender send)
       lastView_(std::chrono::steady_clock::now()) {}
 
 bool HumanSeat::dealerLine(const std::string& line) {
-  MatchState ms;
+  MatchState ms = {};  // cards the line does not give stay zero, never stale
   const int length = readMatchState(line.c_str(), game_, &ms);
   // Anything after the state would be echoed back as if it were ours.
   if (length < 0 || static_cast<size_t>(length) != line.size()) return false;
