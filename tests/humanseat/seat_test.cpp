@@ -87,8 +87,8 @@ TEST(HumanSeat, NotTheViewersTurnOrUnreachableDealerSendsNothing) {
   EXPECT_FALSE(reply.ok);
   EXPECT_NE(reply.message.find("dealer"), std::string::npos);
   dealer.works = true;
-  EXPECT_TRUE(seat.act(request("4:1", "call")).ok);  // still the person's turn
-  EXPECT_EQ(dealer.sent, std::vector<std::string>{"MATCHSTATE:1:4:c:|Ks|:c\r\n"});
+  EXPECT_TRUE(seat.act(request("4:1", "raise")).ok);  // still the person's turn
+  EXPECT_EQ(dealer.sent, std::vector<std::string>{"MATCHSTATE:1:4:c:|Ks|:r\r\n"});
 
   // Lines that are not states of this game are ignored.
   EXPECT_FALSE(seat.dealerLine("MATCHSTATE:1:4:c:|Ks|:c"));

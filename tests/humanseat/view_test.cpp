@@ -127,7 +127,7 @@ TEST(HumanSeatView, LimitRaisesHaveOneSizeAndStopAtTheCap) {
   EXPECT_EQ(first["legal"]["raise"]["label"], "Bet");
   EXPECT_EQ(first["legal"]["raise"]["min"], 2);
   const json after = handView(kuhn.get(), table, stateOf(kuhn.get(), "MATCHSTATE:2:4:cr:||Qs"), false);
-  EXPECT_EQ(texts(after["rounds"][0]), (std::vector<std::string>{"Seat 1 checks", "Seat 2 bets 2"}));
+  EXPECT_EQ(texts(after["rounds"][0]), (std::vector<std::string>{"Seat 1 checks", "Seat 2 bets 1"}));
 }
 
 TEST(HumanSeatView, NamesKeepTheDealersCyclicOrderAsSeatsMove) {

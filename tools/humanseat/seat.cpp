@@ -119,7 +119,8 @@ HumanSeat::Reply HumanSeat::act(const json& request) {
   if (action.type == a_fold && !legal.fold) return refuse("You cannot fold: nothing is owed.");
   if (action.type == a_raise) {
     if (!legal.raise) return refuse("You cannot raise now.");
-    if (action.size < legal.minRaiseTo || action.size > legal.maxRaiseTo) {
+    if (game_->bettingType == noLimitBetting &&
+        (action.size < legal.minRaiseTo || action.size > legal.maxRaiseTo)) {
       return refuse("A raise must be to between " + std::to_string(legal.minRaiseTo) + " and " +
                     std::to_string(legal.maxRaiseTo) + " chips.");
     }

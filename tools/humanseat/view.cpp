@@ -64,7 +64,7 @@ json bettingByRound(const Game* game, const Table& table, const MatchState& ms) 
         text = after == before ? "checks" : "calls " + std::to_string(after - before);
       } else {
         kind = bet ? "bet" : "raise";
-        text = (bet ? "bets " : "raises to ") + std::to_string(after);
+        text = bet ? "bets " + std::to_string(after - before) : "raises to " + std::to_string(after);
       }
       actions.push_back({{"seat", seat},
                          {"name", seatName(game, table, ms.viewingPlayer, seat)},

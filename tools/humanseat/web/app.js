@@ -46,6 +46,7 @@ async function post(path, body) {
 
 function act(action, size) {
   if (!view || !view.hand) return;
+  showMessage("");
   const body = { token: view.hand.token, action: action };
   if (size !== undefined) body.size = size;
   post("/api/action", body);
@@ -103,6 +104,8 @@ function drawActions(hand) {
   const buttons = $("buttons");
   buttons.replaceChildren();
   const legal = hand.legal;
+  // The decision the buttons answer, for anyone watching the page's workings.
+  buttons.dataset.token = legal ? hand.token : "";
   $("raise-controls").classList.add("hidden");
   if (!legal) return;
   const add = (id, label, handler) => {
@@ -181,7 +184,7 @@ function statusText(v) {
 
 function draw(v) {
   const hand = v.hand;
-  $("hand-number").textContent = hand ? "Hand " + v.shown + " (dealer's hand " + hand.hand + ")" : "";
+  $("hand-number").textContent = hand ? "Hand " + v.shown : "";
   $("status").textContent = statusText(v);
   $("total").textContent = v.total;
   $("hands-counted").textContent = v.history.length;
@@ -194,7 +197,7 @@ function draw(v) {
     drawActions(hand);
     const result = $("result");
     if (hand.finished) {
-      const lines = hand.seats.filter((s) => s.value > 0).map((s) => s.name + " wins " + s.value);
+      const lines = hand.seats.filter((s) => !s.you && s.value > 0).map((s) => s.name + " wins " + s.value);
       const you = hand.value > 0 ? "You win " + hand.value : hand.value < 0 ? "You lose " + -hand.value : "You break even";
       result.textContent = you + ". " + lines.join(", ") + (lines.length ? "." : "");
       result.classList.remove("hidden");
