@@ -179,6 +179,8 @@ int main(int argc, char** argv) {
 
   // The page's server first: a port in use fails before the dealer sees us.
   httplib::Server server;
+  // The page polls; an idle kept-alive connection must not hold up the exit.
+  server.set_keep_alive_timeout(1);
   int boundPort;
   if (pagePort == 0) {
     boundPort = server.bind_to_any_port(bindAddress);
