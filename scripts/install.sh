@@ -48,7 +48,10 @@ install_packages() {
   fi
   echo "$who: installing ${missing[*]}" >&2
   log=$(mktemp)
-  if ! { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } \
+  # Another install running at the same time holds apt's lock: wait for it.
+  local wait_lock=(-o DPkg::Lock::Timeout=600)
+  if ! { apt-get update -qq "${wait_lock[@]}" &&
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${wait_lock[@]}" "${missing[@]}"; } \
     >"$log" 2>&1; then
     tail -n 20 "$log" >&2
     rm -f "$log"

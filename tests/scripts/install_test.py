@@ -101,8 +101,9 @@ class Install(unittest.TestCase):
         stubs.env["STUB_STATUS"] = "0"
         result = stubs.run("match", *self.script_args("match"))
         calls = stubs.calls()
-        self.assertEqual(calls[0], ["apt-get", "update", "-qq"])
-        self.assertEqual(calls[1], ["apt-get", "install", "-y", "-qq", everything[0]])
+        self.assertEqual(calls[0][:3], ["apt-get", "update", "-qq"])
+        self.assertEqual(calls[1][:4], ["apt-get", "install", "-y", "-qq"])
+        self.assertEqual(calls[1][-1:], [everything[0]])
         self.assertEqual(calls[2][:2], ["cmake", "-S"], "the build follows the install")
         self.assertIn(f"match: installing {everything[0]}", result.stderr)
 
@@ -111,7 +112,7 @@ class Install(unittest.TestCase):
         result = stubs.run("plot", os.path.join(self.tmp, "match.log"))
         self.assertNotEqual(result.returncode, 0)
         self.assertIn("plot: could not install", result.stderr)
-        self.assertEqual(stubs.calls(), [["apt-get", "update", "-qq"]])
+        self.assertEqual([call[:2] for call in stubs.calls()], [["apt-get", "update"]])
 
 
 class BuildDirectory(unittest.TestCase):
