@@ -14,11 +14,11 @@
 #include <memory>
 #include <string>
 
-#include "KuhnAgent.h"
-#include "LimitHoldemAgent.h"
-#include "cfr.h"
+#include "agents/KuhnAgent.h"
+#include "agents/LimitHoldemAgent.h"
+#include "solver/cfr.h"
 #include "net.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

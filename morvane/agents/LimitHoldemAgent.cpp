@@ -1,0 +1,160 @@
+#include "agents/LimitHoldemAgent.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+#include "solver/strategy_check.h"
+#include "solver/training_checkpoint.h"
+#include "tablemaking/street_solver.h"
+#include "common/util.h"
+
+namespace {
+
+// The solver of the agent: reads the bucket tables with the two-player seat
+// rule of the agent, in training as in play.
+class HoldemSolver : public CFR {
+ public:
+  using CFR::CFR;
+  int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const override {
+    return CFR::holdemTableBucket(
+        players, round, players == 2 ? LimitHoldemAgent::twoPlayerPosition(seat) : seat, cards);
+  }
+};
+
+}  // namespace
+
+const char* const LimitHoldemAgent::HoldemStrategyFiles[4] = {
+    "n/a", "n/a", "strategies/holdem.limit.2p/strategy", "strategies/holdem.limit.3p/strategy"};
+const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
+    "n/a", "n/a", "strategies/holdem.nolimit.2p/strategy",
+    "strategies/holdem.nolimit.3p/strategy"};
+
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile)
+    : LimitHoldemAgent(gameFile, TRAINING_ITERATIONS) {}
+
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore)
+    : PokerAgent(gameFile) {
+  // The bucket tables exist for two and three players of a 52-card deck.
+  if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
+      game->numRanks != 13 || game->numHoleCards != 2) {
+    std::fprintf(stderr,
+                 "ERROR: the hold'em agent plays two- or three-player hold'em only, not %s\n",
+                 gameFile);
+    std::exit(1);
+  }
+  prepare(iterations, flatStore);
+}
+
+LimitHoldemAgent::~LimitHoldemAgent() {
+  if (solver) solver->setEquityTables(nullptr);
+  tables.reset();
+  solver.reset();
+}
+
+const char* LimitHoldemAgent::strategyPath(const Game* game) {
+  const int players = game->numPlayers < 4 ? game->numPlayers : 0;
+  return game->bettingType == limitBetting ? HoldemStrategyFiles[players]
+                                           : NoLimiHoldemStrategyFiles[players];
+}
+
+void LimitHoldemAgent::loadTables() {
+  tables = std::make_unique<EquityTables>();
+  tables->setStreetSolver(solveStreetGame);
+  // Play and training read only the bucket tables; the equity tables (2.2 GB)
+  // are needed only to compute bucket tables that are not on disk yet.
+  bool bucketsOnDisk = true;
+  for (int players = 2; players <= 3 && bucketsOnDisk; ++players)
+    for (int round = 0; round < 4 && bucketsOnDisk; ++round)
+      for (int position = 0; position < players && bucketsOnDisk; ++position)
+        bucketsOnDisk = table_file_ok(EquityTables::holdemFileName(players, round, position),
+                                      tables->getRoundSize(round));
+  if (bucketsOnDisk) {
+    tables->loadHoldemTables();
+    return;
+  }
+  tables->load();
+  tables->loadHoldemTables();
+  // What the bucket tables were computed from is not read again.
+  tables->free();
+  tables->freeCluster();
+  tables->freeUtility();
+}
+
+void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
+  solver = std::make_unique<HoldemSolver>(game);
+  solver->setUseFlatStore(flatStore);
+  const char* path = strategyPath(game);
+  const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
+  if (problem.empty()) {
+    loadTables();
+    solver->setEquityTables(tables.get());
+    return;
+  }
+  // A missing file is the normal first start; anything else is damage, and
+  // the solver that read it starts over as on a first start.
+  if (file_exist(path)) {
+    std::cout << "Warning: strategy " << path << " is refused: " << problem << std::endl;
+    solver = std::make_unique<HoldemSolver>(game);
+    solver->setUseFlatStore(flatStore);
+  }
+  std::cout << "Warning: could not load strategy from disk!\n"
+            << "Training hold'em agent with " << iterations
+            << " iterations for each information set!" << std::endl;
+  loadTables();
+  std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
+  CFR::logProgress = true;
+  solver->setEquityTables(tables.get());
+  // A long training (hours for three players) keeps its progress beside the
+  // strategy, so that a stopped start goes on where it was at the next one.
+  makeParentDirectories(path);
+  const std::string checkpoint = std::string(path) + CHECKPOINT_SUFFIX;
+  solver->setTrainingCheckpoint(checkpoint, CHECKPOINT_SECONDS);
+  solver->trainHoldem(iterations);
+  // Playing on is still possible; the next start trains again (from the
+  // checkpoint). The save writes under a temporary name, so a refused file
+  // is replaced whole.
+  if (solver->save(path))
+    removeTrainingCheckpoint(checkpoint);
+  else
+    std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
+}
+
+void LimitHoldemAgent::getAction(Action& action) {
+  const uint8_t seat = matchState.viewingPlayer;
+  const State* state = &matchState.state;
+  const int round = state->round;
+
+  // From the first decision on the solver keys by the bucket tables.
+  solver->useCardAbstraction = true;
+  solver->useHoldemTables = true;
+
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  int n = 0;
+  for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
+  for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state->boardCards[c];
+  solver->holdemBucket[round][2][seat] = solver->holdemTableBucket(2, round, seat, cards) & 0xff;
+  if (game->numPlayers == 3)
+    solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
+
+  // Outside these the key could name a node built for other cards or another
+  // player count; such a decision has no strategy.
+  const int active = numActingPlayers(game, state);
+  if (active != 2 && active != 3)
+    throw std::out_of_range("no strategy for " + std::to_string(active) + " active players");
+  const uint64_t bucket = solver->holdemBucket[round][active][seat];
+  if (bucket > 9) throw std::out_of_range("no strategy for bucket " + std::to_string(bucket));
+
+  // std::out_of_range when the betting is not in the strategy.
+  const int index = solver->findNode(state)->getRandomActionIndex();
+  solver->translate(index, state, &action);
+}
+
+void LimitHoldemAgent::holeCards(uint8_t*, uint8_t) {}
+void LimitHoldemAgent::actionEvent(uint8_t, Action) {}
+void LimitHoldemAgent::stageEvent(int) {}
+void LimitHoldemAgent::showdownEvent(uint8_t, uint8_t*) {}
+void LimitHoldemAgent::gameOverEvent(double) {}
+void LimitHoldemAgent::winEvent(uint8_t, int) {}

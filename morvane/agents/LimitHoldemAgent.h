@@ -1,0 +1,84 @@
+// Plays the three hold'em games: two-player limit, three-player limit and
+// two-player no-limit.
+//
+// One CFR solver over the bucket abstraction: an information set is the
+// seat, the round, the hand's bucket (0 .. 9) in that round and the betting
+// so far; the bucket comes from the per-seat hold'em bucket tables of
+// EquityTables, for the number of players still able to act (2 or 3). The
+// strategy is loaded from the file of the game's betting type and player
+// count, or trained with trainHoldem and saved there on a first start. Only
+// a file of the game's whole tree (with the keyed maps: any set of keys) and
+// playable sums is taken; any other is refused with a warning and trained
+// over as on a first start (loadCheckedHoldemStrategy). The training keeps
+// a checkpoint beside the strategy file ("strategy.checkpoint" and the sums
+// it names), so that a start stopped during the training goes on from it at
+// the next start; it is removed once the strategy is saved.
+//
+// The abstract actions are fold, call and a raise of size 0. In the no-limit
+// game a raise of size 0 is never legal, so that strategy only folds and
+// calls; an opponent's raise leads to a betting history it does not hold.
+//
+// A decision whose key the strategy lacks (such a raise, a bucket outside
+// 0 .. 9, a player count other than 2 or 3) raises std::out_of_range from
+// getAction; the session answers it with a call.
+#ifndef MORVANE_LIMITHOLDEMAGENT_H
+#define MORVANE_LIMITHOLDEMAGENT_H
+
+#include <cstdint>
+#include <memory>
+
+#include "abstraction/EquityTables.h"
+#include "agents/PokerAgent.h"
+#include "solver/cfr.h"
+
+class LimitHoldemAgent : public PokerAgent {
+ public:
+  // Strategy files by number of players; entries 0 and 1 are placeholders.
+  static const char* const HoldemStrategyFiles[4];
+  static const char* const NoLimiHoldemStrategyFiles[4];
+  // Training of a first start.
+  static constexpr uint64_t TRAINING_ITERATIONS = 100000;
+  // The training checkpoint: its name beside the strategy file, and how often
+  // it is written (each one costs about a minute for three players).
+  static constexpr const char* CHECKPOINT_SUFFIX = ".checkpoint";
+  static constexpr double CHECKPOINT_SECONDS = 1800.0;
+
+  explicit LimitHoldemAgent(const char* gameFile);
+  // Same, with another training size (tests use small ones) and, with
+  // flatStore false, the solver's keyed maps instead of its flat store: a
+  // strategy of part of a game then loads without the whole game's tree.
+  LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore = true);
+  // The equity tables go first, then the solver that borrowed them.
+  ~LimitHoldemAgent() override;
+
+  // The strategy file of a game: by betting type, then number of players.
+  static const char* strategyPath(const Game* game);
+  // Seat of the two-player bucket tables used by `seat` once only two
+  // players can act: the first seat keeps its own, every later seat takes
+  // the second seat's, as the three-player tables themselves are made. The
+  // agent's solver reads the tables by this rule in training too (there is
+  // no two-player table of a third seat).
+  static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
+
+  CFR* getSolver() const { return solver.get(); }
+  EquityTables* getEquityTables() const { return tables.get(); }
+
+  void holeCards(uint8_t* cards, uint8_t player) override;
+  void getAction(Action& action) override;
+  void actionEvent(uint8_t player, Action action) override;
+  void stageEvent(int stage) override;
+  void showdownEvent(uint8_t player, uint8_t* cards) override;
+  void gameOverEvent(double value) override;
+  void winEvent(uint8_t player, int amount) override;
+
+ private:
+  void prepare(uint64_t iterations, bool flatStore);
+  // The bucket tables, and the equity tables when a bucket table has to be
+  // computed first.
+  void loadTables();
+
+  std::unique_ptr<CFR> solver;
+  std::unique_ptr<EquityTables> tables;  // lent to the solver
+};
+
+#endif
