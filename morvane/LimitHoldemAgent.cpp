@@ -1,11 +1,14 @@
 #include "LimitHoldemAgent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
+#include "price_answer.h"
+#include "showdown.h"
 #include "strategy_check.h"
 #include "training_checkpoint.h"
 #include "util.h"
@@ -81,6 +84,13 @@ void LimitHoldemAgent::loadTables() {
   tables->freeUtility();
 }
 
+void LimitHoldemAgent::loadPriceTables() {
+  for (int round = 0; round + 1 < game->numRounds; ++round) {
+    tables->prepareEquityRound(round);
+    tables->setEquityTable(3, round, nullptr);  // only two players play no-limit
+  }
+}
+
 void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver = std::make_unique<HoldemSolver>(game);
   solver->setUseFlatStore(flatStore);
@@ -88,6 +98,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
   if (problem.empty()) {
     loadTables();
+    if (game->bettingType != limitBetting) loadPriceTables();
     solver->setEquityTables(tables.get());
     return;
   }
@@ -118,6 +129,82 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
     removeTrainingCheckpoint(checkpoint);
   else
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
+  if (game->bettingType != limitBetting) loadPriceTables();
+}
+
+CFRNode* LimitHoldemAgent::heldNode(const State& state, uint8_t seat, const uint8_t* hole) const {
+  const int round = state.round;
+  // Outside these the key could name a node built for other cards or another
+  // player count; such a decision has no strategy.
+  const int active = numActingPlayers(game, &state);
+  if (active != 2 && active != 3)
+    throw std::out_of_range("no strategy for " + std::to_string(active) + " active players");
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  int n = 0;
+  for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = hole[c];
+  for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state.boardCards[c];
+  const uint64_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
+  if (bucket > 9) throw std::out_of_range("no strategy for bucket " + std::to_string(bucket));
+
+  // The key the solver gives this state in hold'em tables mode.
+  std::string key = std::to_string(seat) + ':' + std::to_string(round) + ':' +
+                    std::to_string(bucket) + ':';
+  char text[32];
+  for (int r = 0; r <= round; ++r)
+    for (int i = 0; i < state.numActions[r]; ++i) {
+      printAction(game, &state.action[r][i], sizeof text, text);
+      key += text;
+    }
+  return solver->findNode(key);  // std::out_of_range when the betting is not held
+}
+
+double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
+                                             const uint8_t* hole) const {
+  const int round = state.round;
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  const int boardCards = sumBoardCards(game, round);
+  cards[0] = hole[0];
+  cards[1] = hole[1];
+  for (int c = 0; c < boardCards; ++c) cards[2 + c] = state.boardCards[c];
+  const int known = 2 + boardCards;
+  const double share = raiserRangeShare(game, &state, seat);
+
+  if (round == game->numRounds - 1) {
+    // The river: hands compare by their showdown values.
+    uint64_t board = 0;
+    for (int c = 2; c < known; ++c) board |= gamecore::cardBit(cards[c]);
+    const auto value = [&](uint8_t a, uint8_t b) {
+      return static_cast<double>(
+          gamecore::rankShowdownHand(board | gamecore::cardBit(a) | gamecore::cardBit(b)));
+    };
+    return equityAgainstRange(value(cards[0], cards[1]), holdingStrengths(cards, known, value),
+                              share, true);
+  }
+  // Earlier: chances of beating a random hand, from the equity tables.
+  const double* equity = tables->getEquityTable(2, round);
+  const hand_indexer_s* indexer = tables->getIndexer(round);
+  uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  std::copy(cards, cards + known, hand);
+  const auto chance = [&](uint8_t a, uint8_t b) {
+    hand[0] = a;
+    hand[1] = b;
+    return equity[hand_index_last(indexer, hand)];
+  };
+  const double hero = chance(cards[0], cards[1]);
+  return equityAgainstRange(hero, holdingStrengths(cards, known, chance), share, false);
+}
+
+void LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat, const uint8_t* hole,
+                                           double probs[NUM_ABSTRACT_ACTIONS]) const {
+  try {
+    heldNode(state, seat, hole)->getAverageStrategy(probs);
+    return;
+  } catch (const std::out_of_range&) {
+    if (game->bettingType == limitBetting) throw;
+  }
+  const Action answer = priceAnswer(game, &state, seat, equityAgainstRaiser(state, seat, hole));
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) probs[a] = 0.0;
+  probs[answer.type == a_fold ? 0 : 1] = 1.0;
 }
 
 void LimitHoldemAgent::getAction(Action& action) {
@@ -137,16 +224,26 @@ void LimitHoldemAgent::getAction(Action& action) {
   if (game->numPlayers == 3)
     solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
 
-  // Outside these the key could name a node built for other cards or another
-  // player count; such a decision has no strategy.
-  const int active = numActingPlayers(game, state);
-  if (active != 2 && active != 3)
-    throw std::out_of_range("no strategy for " + std::to_string(active) + " active players");
-  const uint64_t bucket = solver->holdemBucket[round][active][seat];
-  if (bucket > 9) throw std::out_of_range("no strategy for bucket " + std::to_string(bucket));
-
-  // std::out_of_range when the betting is not in the strategy.
-  const int index = solver->findNode(state)->getRandomActionIndex();
+  if (game->bettingType != limitBetting && !toldOfPriceAnswers) {
+    try {
+      heldNode(*state, seat, state->holeCards[seat]);
+    } catch (const std::out_of_range&) {
+      std::cout << "Warning: betting the strategy does not hold (first in hand " << state->handId
+                << "); such states are answered by fold or call by price" << std::endl;
+      toldOfPriceAnswers = true;
+    }
+  }
+  double probs[NUM_ABSTRACT_ACTIONS];
+  actionProbabilities(*state, seat, state->holeCards[seat], probs);
+  // The draw of CFRNode::getRandomActionIndex.
+  for (int a = 1; a < NUM_ABSTRACT_ACTIONS; ++a) probs[a] += probs[a - 1];
+  const double r = pick_a_number(0.0, 1.0);
+  int index = 1;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
+    if (probs[a] >= r) {
+      index = a;
+      break;
+    }
   solver->translate(index, state, &action);
 }
 

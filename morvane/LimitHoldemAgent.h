@@ -18,9 +18,18 @@
 // game a raise of size 0 is never legal, so that strategy only folds and
 // calls; an opponent's raise leads to a betting history it does not hold.
 //
-// A decision whose key the strategy lacks (such a raise, a bucket outside
-// 0 .. 9, a player count other than 2 or 3) raises std::out_of_range from
-// getAction; the session answers it with a call.
+// In the no-limit game an opponent's raise is the normal case, and the
+// answer to any betting the strategy does not hold is fold or call by price
+// (price_answer.h): call when the hand's chance of winning against the hands
+// that raise that way pays for the share of the final pot the call adds, else
+// fold; never a raise. The hand's chances come from the two-player equity
+// tables of the pre-flop, flop and turn (held for this, 120 MB) and on the
+// river from the showdown values themselves. One "Warning: " line tells of
+// the first such decision; later ones pass silently.
+//
+// In the limit games a decision whose key the strategy lacks (a bucket
+// outside 0 .. 9, a player count other than 2 or 3) raises std::out_of_range
+// from getAction; the session answers it with a call and a warning.
 #ifndef MORVANE_LIMITHOLDEMAGENT_H
 #define MORVANE_LIMITHOLDEMAGENT_H
 
@@ -60,6 +69,19 @@ class LimitHoldemAgent : public PokerAgent {
   // no two-player table of a third seat).
   static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
 
+  // Chances of fold, call and raise (the abstract actions' order) that `seat`,
+  // to act at `state` and holding `hole` (its hole cards), plays them with:
+  // the strategy's average at a key it holds; in no-limit at any other state
+  // the fold or call by price, for certain. getAction samples these; they
+  // depend on nothing but the arguments and the loaded strategy and tables,
+  // so they can be asked for any holding. std::out_of_range for a limit
+  // state the strategy lacks.
+  void actionProbabilities(const State& state, uint8_t seat, const uint8_t* hole,
+                           double probs[NUM_ABSTRACT_ACTIONS]) const;
+  // The hand's chance of winning against the range of the last raise, as the
+  // price rule reads it (no-limit only).
+  double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;
+
   CFR* getSolver() const { return solver.get(); }
   EquityTables* getEquityTables() const { return tables.get(); }
 
@@ -76,9 +98,16 @@ class LimitHoldemAgent : public PokerAgent {
   // The bucket tables, and the equity tables when a bucket table has to be
   // computed first.
   void loadTables();
+  // The two-player equity tables of every round but the last, for the price
+  // rule of the no-limit game.
+  void loadPriceTables();
+  // The strategy's node for `seat` holding `hole` at `state`; std::out_of_range
+  // when the strategy holds none.
+  CFRNode* heldNode(const State& state, uint8_t seat, const uint8_t* hole) const;
 
   std::unique_ptr<CFR> solver;
   std::unique_ptr<EquityTables> tables;  // lent to the solver
+  bool toldOfPriceAnswers = false;
 };
 
 #endif
