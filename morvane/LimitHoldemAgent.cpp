@@ -10,6 +10,7 @@
 #include "price_answer.h"
 #include "showdown.h"
 #include "strategy_check.h"
+#include "table_checks.h"
 #include "training_checkpoint.h"
 #include "util.h"
 
@@ -86,6 +87,16 @@ void LimitHoldemAgent::loadTables() {
 
 void LimitHoldemAgent::loadPriceTables() {
   for (int round = 0; round + 1 < game->numRounds; ++round) {
+    const std::string name = EquityTables::equityFileName(2, round);
+    const uint64_t n = tables->getRoundSize(round);
+    if (table_file_ok(name, n * sizeof(double))) {
+      std::unique_ptr<double[]> table(loadDoubleTable(name.c_str(), n));
+      if (equityTableProblem(table.get(), n).empty()) {
+        tables->setEquityTable(2, round, table.release());
+        continue;
+      }
+    }
+    // Missing or damaged: made (and reported) as on a first start.
     tables->prepareEquityRound(round);
     tables->setEquityTable(3, round, nullptr);  // only two players play no-limit
   }
