@@ -143,90 +143,128 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   if (game->bettingType != limitBetting) loadPriceTables();
 }
 
-CFRNode* LimitHoldemAgent::heldNode(const State& state, uint8_t seat, const uint8_t* hole) const {
-  const int round = state.round;
-  // Outside these the key could name a node built for other cards or another
-  // player count; such a decision has no strategy.
-  const int active = numActingPlayers(game, &state);
-  if (active != 2 && active != 3)
-    throw std::out_of_range("no strategy for " + std::to_string(active) + " active players");
-  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
-  int n = 0;
-  for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = hole[c];
-  for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state.boardCards[c];
-  const uint64_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
-  if (bucket > 9) throw std::out_of_range("no strategy for bucket " + std::to_string(bucket));
-
+const CFRNode* LimitHoldemAgent::heldNode(const State& state, uint64_t bucket) const {
   // The key the solver gives this state in hold'em tables mode.
-  std::string key = std::to_string(seat) + ':' + std::to_string(round) + ':' +
-                    std::to_string(bucket) + ':';
+  std::string key = std::to_string(currentPlayer(game, &state)) + ':' +
+                    std::to_string(state.round) + ':' + std::to_string(bucket) + ':';
   char text[32];
-  for (int r = 0; r <= round; ++r)
+  for (int r = 0; r <= state.round; ++r)
     for (int i = 0; i < state.numActions[r]; ++i) {
       printAction(game, &state.action[r][i], sizeof text, text);
       key += text;
     }
-  return solver->findNode(key);  // std::out_of_range when the betting is not held
+  try {
+    return solver->findNode(key);
+  } catch (const std::out_of_range&) {
+    return nullptr;
+  }
+}
+
+double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t b) const {
+  const int round = state.round;
+  const int boardCards = sumBoardCards(game, round);
+  if (round == game->numRounds - 1) {
+    uint64_t cards = gamecore::cardBit(a) | gamecore::cardBit(b);
+    for (int c = 0; c < boardCards; ++c) cards |= gamecore::cardBit(state.boardCards[c]);
+    return gamecore::rankShowdownHand(cards);
+  }
+  uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS] = {a, b};
+  for (int c = 0; c < boardCards; ++c) hand[2 + c] = state.boardCards[c];
+  return tables->getEquityTable(2, round)[hand_index_last(tables->getIndexer(round), hand)];
 }
 
 double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
                                              const uint8_t* hole) const {
-  const int round = state.round;
-  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
-  const int boardCards = sumBoardCards(game, round);
-  cards[0] = hole[0];
-  cards[1] = hole[1];
-  for (int c = 0; c < boardCards; ++c) cards[2 + c] = state.boardCards[c];
-  const int known = 2 + boardCards;
-  const double share = raiserRangeShare(game, &state, seat);
-
-  if (round == game->numRounds - 1) {
-    // The river: hands compare by their showdown values.
-    uint64_t board = 0;
-    for (int c = 2; c < known; ++c) board |= gamecore::cardBit(cards[c]);
-    const auto value = [&](uint8_t a, uint8_t b) {
-      return static_cast<double>(
-          gamecore::rankShowdownHand(board | gamecore::cardBit(a) | gamecore::cardBit(b)));
-    };
-    return equityAgainstRange(value(cards[0], cards[1]), holdingStrengths(cards, known, value),
-                              share, true);
-  }
-  // Earlier: chances of beating a random hand, from the equity tables.
-  const double* equity = tables->getEquityTable(2, round);
-  const hand_indexer_s* indexer = tables->getIndexer(round);
-  uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
-  std::copy(cards, cards + known, hand);
-  const auto chance = [&](uint8_t a, uint8_t b) {
-    hand[0] = a;
-    hand[1] = b;
-    return equity[hand_index_last(indexer, hand)];
-  };
-  const double hero = chance(cards[0], cards[1]);
-  return equityAgainstRange(hero, holdingStrengths(cards, known, chance), share, false);
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+  const std::vector<Holding> range =
+      rangeHoldings(state.boardCards, sumBoardCards(game, state.round), strength);
+  return equityAgainstRange(strength(hole[0], hole[1]), hole, range,
+                            raiserRangeShare(game, &state, seat),
+                            state.round == game->numRounds - 1);
 }
 
-void LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat, const uint8_t* hole,
-                                           double probs[NUM_ABSTRACT_ACTIONS]) const {
-  try {
-    heldNode(state, seat, hole)->getAverageStrategy(probs);
-    return;
-  } catch (const std::out_of_range&) {
-    if (game->bettingType == limitBetting) throw;
+bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
+                                           const uint8_t (*hands)[2], size_t count,
+                                           double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const {
+  const int round = state.round;
+  // Outside two or three active players the key could name a node built for
+  // other cards or another player count; such a decision has no strategy.
+  const int active = numActingPlayers(game, &state);
+  const bool playersKnown = active == 2 || (active == 3 && game->numPlayers == 3);
+
+  // What the session makes of each abstract action here.
+  Action fold{a_fold, 0};
+  const bool canFold = isValidAction(game, &state, 0, &fold) && state.spent[seat] < state.maxSpent;
+  int32_t minRaise = 0;
+  int32_t maxRaise = 0;
+  const bool canRaise = raiseIsValid(game, &state, &minRaise, &maxRaise) != 0;
+
+  // Hands of one bucket share a node: each bucket is looked up once.
+  const CFRNode* nodeOf[256];
+  bool looked[256] = {};
+  bool covered = true;
+  // The price rule's range, made at the first hand that needs it.
+  std::vector<Holding> range;
+  bool rangeMade = false;
+  const bool lastRound = round == game->numRounds - 1;
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  const int board = sumBoardCards(game, round);
+  for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
+  for (size_t k = 0; k < count; ++k) {
+    double* p = probabilities[k];
+    const CFRNode* node = nullptr;
+    if (playersKnown) {
+      cards[0] = hands[k][0];
+      cards[1] = hands[k][1];
+      const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
+      if (!looked[bucket]) {
+        nodeOf[bucket] = bucket <= 9 ? heldNode(state, bucket) : nullptr;
+        looked[bucket] = true;
+      }
+      node = nodeOf[bucket];
+    }
+    if (node) {
+      node->getAverageStrategy(p);
+      if (!canFold) {
+        p[a_call] += p[a_fold];
+        p[a_fold] = 0.0;
+      }
+      if (!canRaise) {
+        p[a_call] += p[a_raise];
+        p[a_raise] = 0.0;
+      }
+      continue;
+    }
+    covered = false;
+    p[a_fold] = 0.0;
+    p[a_call] = 1.0;
+    p[a_raise] = 0.0;
+    if (game->bettingType == limitBetting) continue;
+    if (!rangeMade) {
+      range = rangeHoldings(state.boardCards, board, strength);
+      rangeMade = true;
+    }
+    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range,
+                                             raiserRangeShare(game, &state, seat), lastRound);
+    if (priceAnswer(game, &state, seat, equity).type == a_fold) {
+      p[a_fold] = 1.0;
+      p[a_call] = 0.0;
+    }
   }
-  const Action answer = priceAnswer(game, &state, seat, equityAgainstRaiser(state, seat, hole));
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) probs[a] = 0.0;
-  probs[answer.type == a_fold ? 0 : 1] = 1.0;
+  return covered;
 }
 
 void LimitHoldemAgent::getAction(Action& action) {
   const uint8_t seat = matchState.viewingPlayer;
   const State* state = &matchState.state;
-  const int round = state->round;
 
   // From the first decision on the solver keys by the bucket tables.
   solver->useCardAbstraction = true;
   solver->useHoldemTables = true;
-
+  // The solver's bucket of the seat in this round, as its keys read it.
+  const int round = state->round;
   uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
   int n = 0;
   for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
@@ -235,26 +273,29 @@ void LimitHoldemAgent::getAction(Action& action) {
   if (game->numPlayers == 3)
     solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
 
-  if (game->bettingType != limitBetting && !toldOfPriceAnswers) {
-    try {
-      heldNode(*state, seat, state->holeCards[seat]);
-    } catch (const std::out_of_range&) {
+  const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
+  double p[1][NUM_ABSTRACT_ACTIONS];
+  if (!actionProbabilities(*state, seat, hand, 1, p)) {
+    // The session answers std::out_of_range with a call and a warning, which
+    // is what the probabilities say in a limit game.
+    if (game->bettingType == limitBetting) throw std::out_of_range("no information set for the state");
+    if (!toldOfPriceAnswers)
       std::cout << "Warning: betting the strategy does not hold (first in hand " << state->handId
                 << "); such states are answered by fold or call by price" << std::endl;
-      toldOfPriceAnswers = true;
-    }
+    toldOfPriceAnswers = true;
   }
-  double probs[NUM_ABSTRACT_ACTIONS];
-  actionProbabilities(*state, seat, state->holeCards[seat], probs);
-  // The draw of CFRNode::getRandomActionIndex.
-  for (int a = 1; a < NUM_ABSTRACT_ACTIONS; ++a) probs[a] += probs[a - 1];
+
+  // The draw of CFRNode::getRandomActionIndex, over the repaired strategy.
+  double cumulative = 0.0;
   const double r = pick_a_number(0.0, 1.0);
-  int index = 1;
-  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
-    if (probs[a] >= r) {
+  int index = a_call;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    cumulative += p[0][a];
+    if (cumulative >= r && p[0][a] > 0.0) {
       index = a;
       break;
     }
+  }
   solver->translate(index, state, &action);
 }
 

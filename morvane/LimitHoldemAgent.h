@@ -69,17 +69,21 @@ class LimitHoldemAgent : public PokerAgent {
   // no two-player table of a third seat).
   static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
 
-  // Chances of fold, call and raise (the abstract actions' order) that `seat`,
-  // to act at `state` and holding `hole` (its hole cards), plays them with:
-  // the strategy's average at a key it holds; in no-limit at any other state
-  // the fold or call by price, for certain. getAction samples these; they
-  // depend on nothing but the arguments and the loaded strategy and tables,
-  // so they can be asked for any holding. std::out_of_range for a limit
-  // state the strategy lacks.
-  void actionProbabilities(const State& state, uint8_t seat, const uint8_t* hole,
-                           double probs[NUM_ABSTRACT_ACTIONS]) const;
-  // The hand's chance of winning against the range of the last raise, as the
-  // price rule reads it (no-limit only).
+  // probabilities[k] = (fold, call, raise) that the agent sends as `seat`
+  // at `state` holding hands[k] (the board is read from `state`, the seat's
+  // hole cards there are ignored): the average strategy of the hand's
+  // information set, with a fold where nothing is owed and a raise where
+  // none is legal moved to the call, as the session repairs them. Where the
+  // strategy lacks the state: in no-limit the fold or call by price, for
+  // certain; in limit a call. Returns whether the strategy covers the state
+  // (false when it lacks it for any of the hands). getAction draws from
+  // these. Reads only its arguments and the loaded strategy and tables: no
+  // output, no draws, so that tools may ask it for any hand, from several
+  // threads at once.
+  bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                           size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const;
+  // The chance of `hole` against the range of the last raise at `state`, as
+  // the price rule reads it (no-limit only).
   double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;
 
   CFR* getSolver() const { return solver.get(); }
@@ -101,9 +105,13 @@ class LimitHoldemAgent : public PokerAgent {
   // The two-player equity tables of every round but the last, for the price
   // rule of the no-limit game.
   void loadPriceTables();
-  // The strategy's node for `seat` holding `hole` at `state`; std::out_of_range
+  // The strategy's node of `bucket` for the seat to act at `state`, or null
   // when the strategy holds none.
-  CFRNode* heldNode(const State& state, uint8_t seat, const uint8_t* hole) const;
+  const CFRNode* heldNode(const State& state, uint64_t bucket) const;
+  // Strength of a holding on the board of `state` for the price rule: the
+  // showdown value on the last round, else the two-player equity table's
+  // chance against a random hand.
+  double holdingStrength(const State& state, uint8_t a, uint8_t b) const;
 
   std::unique_ptr<CFR> solver;
   std::unique_ptr<EquityTables> tables;  // lent to the solver

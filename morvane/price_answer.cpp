@@ -44,39 +44,49 @@ double log5WinChance(double a, double b) {
   return win + lose > 0.0 ? win / (win + lose) : 0.5;
 }
 
-double equityAgainstRange(double hero, std::vector<double> holdings, double share, bool exact) {
-  if (holdings.empty()) return 0.5;
-  std::sort(holdings.begin(), holdings.end(), std::greater<double>());
-  double room = std::clamp(share, 0.0, 1.0) * static_cast<double>(holdings.size());
-  // A share too small to hold anything still holds the strongest holding.
+std::vector<Holding> rangeHoldings(const uint8_t* board, int numBoard,
+                                   const std::function<double(uint8_t, uint8_t)>& strength) {
+  bool used[52] = {};
+  for (int i = 0; i < numBoard; ++i)
+    if (board[i] < 52) used[board[i]] = true;
+  std::vector<Holding> holdings;
+  holdings.reserve(52 * 51 / 2);
+  for (uint8_t a = 0; a < 52; ++a) {
+    if (used[a]) continue;
+    for (uint8_t b = a + 1; b < 52; ++b)
+      if (!used[b]) holdings.push_back({strength(a, b), {a, b}});
+  }
+  // Stable, so that equal strengths keep the order of the cards.
+  std::stable_sort(holdings.begin(), holdings.end(),
+                   [](const Holding& x, const Holding& y) { return x.strength > y.strength; });
+  return holdings;
+}
+
+double equityAgainstRange(double hero, const uint8_t hole[2], const std::vector<Holding>& holdings,
+                          double share, bool exact) {
+  const auto collides = [&](const Holding& h) {
+    return h.cards[0] == hole[0] || h.cards[0] == hole[1] || h.cards[1] == hole[0] ||
+           h.cards[1] == hole[1];
+  };
+  size_t possible = 0;
+  for (const Holding& h : holdings) possible += !collides(h);
+  if (possible == 0) return 0.5;
+  double room = std::clamp(share, 0.0, 1.0) * static_cast<double>(possible);
   if (room <= 0.0) room = 1.0;
   double weight = 0.0;
   double wins = 0.0;
-  for (double other : holdings) {
+  for (const Holding& h : holdings) {
     if (room <= 0.0) break;
+    if (collides(h)) continue;
     const double w = std::min(1.0, room);
     room -= w;
+    const double other = h.strength;
     const double win = exact ? (hero > other ? 1.0 : hero == other ? 0.5 : 0.0)
                              : log5WinChance(hero, other);
     weight += w;
     wins += w * win;
   }
   return wins / weight;
-}
-
-std::vector<double> holdingStrengths(const uint8_t* dead, int numDead,
-                                     const std::function<double(uint8_t, uint8_t)>& strength) {
-  bool used[52] = {};
-  for (int i = 0; i < numDead; ++i)
-    if (dead[i] < 52) used[dead[i]] = true;
-  std::vector<double> strengths;
-  strengths.reserve(52 * 51 / 2);
-  for (uint8_t a = 0; a < 52; ++a) {
-    if (used[a]) continue;
-    for (uint8_t b = a + 1; b < 52; ++b)
-      if (!used[b]) strengths.push_back(strength(a, b));
-  }
-  return strengths;
 }
 
 Action priceAnswer(const Game* game, const State* state, uint8_t seat, double equity) {

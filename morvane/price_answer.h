@@ -43,17 +43,27 @@ double callPrice(const Game* game, const State* state, uint8_t seat);
 // that does so with chance b; a half when neither ever wins nor loses.
 double log5WinChance(double a, double b);
 
-// Average chance that a hand of strength `hero` beats the top `share` of
-// `holdings` (strengths, higher is better; the cut-off holding counts by the
-// fraction of it inside the share). `exact`: strengths are showdown values,
-// compared as such; else chances of beating a random hand, combined by log5.
-// 0.5 with no holdings.
-double equityAgainstRange(double hero, std::vector<double> holdings, double share, bool exact);
+// A holding the raiser may have, with its strength on the board (higher is
+// better).
+struct Holding {
+  double strength;
+  uint8_t cards[2];
+};
 
-// Strength of every two-card holding of the 52-card deck that collides with
-// none of the `numDead` cards of `dead`, by `strength`(lower card, higher).
-std::vector<double> holdingStrengths(const uint8_t* dead, int numDead,
-                                     const std::function<double(uint8_t, uint8_t)>& strength);
+// Every two-card holding of the 52-card deck that collides with none of the
+// `numBoard` cards of `board`, with its `strength`(lower card, higher card),
+// strongest first.
+std::vector<Holding> rangeHoldings(const uint8_t* board, int numBoard,
+                                   const std::function<double(uint8_t, uint8_t)>& strength);
+
+// Average chance that the hand `hole`, of strength `hero`, beats the top
+// `share` of the holdings (strongest first) that do not collide with it; the
+// cut-off holding counts by the fraction of it inside the share, and a share
+// too small for one holding still holds the strongest. `exact`: strengths are
+// showdown values, compared as such; else chances of beating a random hand,
+// combined by log5. 0.5 with no holdings.
+double equityAgainstRange(double hero, const uint8_t hole[2], const std::vector<Holding>& holdings,
+                          double share, bool exact);
 
 // Step 5: call when `equity` pays the price of the call, else fold (a fold
 // only when it is legal). Never a raise.

@@ -254,23 +254,22 @@ TEST_F(HoldemAgent, NoLimitAnswersUnheldBettingByPrice) {
   // A check after the raise of an earlier round costs nothing.
   EXPECT_EQ(answers("MATCHSTATE:1:2:r300c/c:|2c7d/AsKsQs", a_call), "");
 
-  // The query behind the decisions: for any holding, silently.
+  // The query behind the decisions: for any holdings at once, silently.
   agent->see("MATCHSTATE:0:3:cc/cc/cc/cr300:2c7d|/AsKsQs/Js/3h");
   const State state = agent->state();
-  double probs[NUM_ABSTRACT_ACTIONS];
+  const uint8_t hands[2][2] = {{makeCard(0, 0), makeCard(5, 1)},   // 2c7d
+                               {makeCard(8, 3), makeCard(7, 1)}};  // Ts9d
+  double probs[2][NUM_ABSTRACT_ACTIONS];
   testing::internal::CaptureStdout();
-  const uint8_t junk[2] = {makeCard(0, 0), makeCard(5, 1)};
-  agent->actionProbabilities(state, 0, junk, probs);
-  EXPECT_EQ(std::vector<double>(probs, probs + 3), (std::vector<double>{1, 0, 0}));
-  EXPECT_LT(agent->equityAgainstRaiser(state, 0, junk), 0.05);
-  const uint8_t royal[2] = {makeCard(8, 3), makeCard(7, 1)};
-  agent->actionProbabilities(state, 0, royal, probs);
-  EXPECT_EQ(std::vector<double>(probs, probs + 3), (std::vector<double>{0, 1, 0}));
-  EXPECT_DOUBLE_EQ(agent->equityAgainstRaiser(state, 0, royal), 1.0);
+  EXPECT_FALSE(agent->actionProbabilities(state, 0, hands, 2, probs));
+  EXPECT_EQ(std::vector<double>(probs[0], probs[0] + 3), (std::vector<double>{1, 0, 0}));
+  EXPECT_EQ(std::vector<double>(probs[1], probs[1] + 3), (std::vector<double>{0, 1, 0}));
+  EXPECT_LT(agent->equityAgainstRaiser(state, 0, hands[0]), 0.05);
+  EXPECT_DOUBLE_EQ(agent->equityAgainstRaiser(state, 0, hands[1]), 1.0);
   // At a held key: the strategy's average (zero sums: fold and call alike).
   agent->see("MATCHSTATE:1:4::|AsKs");
-  agent->actionProbabilities(agent->state(), 1, agent->state().holeCards[1], probs);
-  EXPECT_EQ(std::vector<double>(probs, probs + 3), (std::vector<double>{0.5, 0.5, 0}));
+  EXPECT_TRUE(agent->actionProbabilities(agent->state(), 1, hands, 1, probs));
+  EXPECT_EQ(std::vector<double>(probs[0], probs[0] + 3), (std::vector<double>{0.5, 0.5, 0}));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 

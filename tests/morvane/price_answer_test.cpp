@@ -67,36 +67,47 @@ TEST(PriceEquity, Log5CombinesChancesAgainstARandomHand) {
   EXPECT_DOUBLE_EQ(log5WinChance(0.0, 0.0), 0.5);  // no information: even
 }
 
-TEST(PriceEquity, RangeIsTheTopShareWithTheCutOffHoldingInPart) {
-  const std::vector<double> values = {3, 9, 1, 10, 5, 7, 2, 8, 4, 6};
-  // Showdown values: the whole range, the tie counting a half.
-  EXPECT_DOUBLE_EQ(equityAgainstRange(5, values, 1.0, true), 4.5 / 10);
-  // The top 30% are 10, 9 and 8: all beat a 5.
-  EXPECT_DOUBLE_EQ(equityAgainstRange(5, values, 0.3, true), 0.0);
-  // The top 25%: 10, 9 and half of 8; a 9 loses to 10, ties 9, beats 8.
-  EXPECT_DOUBLE_EQ(equityAgainstRange(9, values, 0.25, true), (0.0 + 0.5 + 0.5) / 2.5);
-  // A share below one holding still holds the strongest.
-  EXPECT_DOUBLE_EQ(equityAgainstRange(11, values, 0.0, true), 1.0);
-  // Chances against a random hand, combined by log5.
-  EXPECT_DOUBLE_EQ(equityAgainstRange(0.5, {0.5, 0.5}, 1.0, false), 0.5);
-  EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, {0.4, 0.9}, 0.5, false), log5WinChance(0.6, 0.9));
-  EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, {}, 0.5, false), 0.5);
+// Holdings with made-up strengths: the pair of cards (a, b) is worth a + b.
+std::vector<Holding> sumRange(std::vector<uint8_t> board) {
+  return rangeHoldings(board.data(), static_cast<int>(board.size()),
+                       [](uint8_t a, uint8_t b) { return double(a + b); });
 }
 
-TEST(PriceEquity, HoldingsAvoidTheDeadCards) {
-  const uint8_t hole[2] = {0, 51};
-  int calls = 0;
-  const std::vector<double> strengths = holdingStrengths(hole, 2, [&](uint8_t a, uint8_t b) {
-    EXPECT_LT(a, b);
-    EXPECT_TRUE(a != 0 && a != 51 && b != 51);
-    ++calls;
-    return a * 100.0 + b;
-  });
-  EXPECT_EQ(strengths.size(), 50u * 49 / 2);
-  EXPECT_EQ(calls, 50 * 49 / 2);
-  EXPECT_DOUBLE_EQ(strengths.front(), 1 * 100.0 + 2);
-  const uint8_t river[7] = {0, 1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(holdingStrengths(river, 7, [](uint8_t, uint8_t) { return 0.0; }).size(), 45u * 44 / 2);
+TEST(PriceEquity, RangeHoldsEveryHoldingOffTheBoardStrongestFirst) {
+  const std::vector<Holding> all = sumRange({});
+  ASSERT_EQ(all.size(), 52u * 51 / 2);
+  EXPECT_EQ(all.front().strength, 50 + 51);
+  EXPECT_EQ(all.back().strength, 0 + 1);
+  for (size_t i = 1; i < all.size(); ++i) ASSERT_GE(all[i - 1].strength, all[i].strength);
+  const std::vector<Holding> river = sumRange({51, 50, 49, 48, 47});
+  ASSERT_EQ(river.size(), 47u * 46 / 2);
+  EXPECT_EQ(river.front().strength, 46 + 45);
+}
+
+TEST(PriceEquity, RangeIsTheTopShareOfWhatTheHandLeavesWithTheCutOffInPart) {
+  // Cards 0 .. 4 only, worth their sum: ten holdings, of which the hand
+  // (0, 1) leaves (2, 3) = 5, (2, 4) = 6 and (3, 4) = 7.
+  const std::vector<uint8_t> board = [] {
+    std::vector<uint8_t> b;
+    for (uint8_t c = 5; c < 52; ++c) b.push_back(c);
+    return b;
+  }();
+  const std::vector<Holding> range = sumRange(board);
+  ASSERT_EQ(range.size(), 10u);
+  const uint8_t hand[2] = {0, 1};
+  // Showdown values: a 6 beats the 5, ties the 6, loses to the 7.
+  EXPECT_DOUBLE_EQ(equityAgainstRange(6, hand, range, 1.0, true), 1.5 / 3);
+  // Two thirds: the 7 and the 6. Half: the 7 and half of the 6.
+  EXPECT_DOUBLE_EQ(equityAgainstRange(6, hand, range, 2.0 / 3, true), 0.5 / 2);
+  EXPECT_DOUBLE_EQ(equityAgainstRange(6, hand, range, 0.5, true), 0.25 / 1.5);
+  // A share below one holding still holds the strongest.
+  EXPECT_DOUBLE_EQ(equityAgainstRange(8, hand, range, 0.0, true), 1.0);
+  // Chances against a random hand combine by log5.
+  const std::vector<Holding> chances = {{0.9, {10, 11}}, {0.4, {12, 13}}, {0.3, {0, 14}}};
+  EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, hand, chances, 1.0, false),
+                   (log5WinChance(0.6, 0.9) + log5WinChance(0.6, 0.4)) / 2);
+  EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, hand, chances, 0.5, false), log5WinChance(0.6, 0.9));
+  EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, hand, {}, 0.5, false), 0.5);
 }
 
 }  // namespace
