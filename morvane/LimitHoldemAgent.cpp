@@ -205,6 +205,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   bool covered = true;
   // The price rule's range, made at the first hand that needs it.
   std::vector<Holding> range;
+  double share = 1.0;
   bool rangeMade = false;
   const bool lastRound = round == game->numRounds - 1;
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
@@ -244,10 +245,11 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
     if (game->bettingType == limitBetting) continue;
     if (!rangeMade) {
       range = rangeHoldings(state.boardCards, board, strength);
+      share = raiserRangeShare(game, &state, seat);
       rangeMade = true;
     }
-    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range,
-                                             raiserRangeShare(game, &state, seat), lastRound);
+    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range, share,
+                                             lastRound);
     if (priceAnswer(game, &state, seat, equity).type == a_fold) {
       p[a_fold] = 1.0;
       p[a_call] = 0.0;
