@@ -17,12 +17,12 @@
 #include <memory>
 #include <string>
 
-#include "KuhnAgent.h"
-#include "LimitHoldemAgent.h"
-#include "abstraction_option.h"
-#include "cfr.h"
+#include "agents/KuhnAgent.h"
+#include "agents/LimitHoldemAgent.h"
+#include "common/abstraction_option.h"
+#include "solver/cfr.h"
 #include "net.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

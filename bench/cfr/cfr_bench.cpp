@@ -8,9 +8,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "cfr.h"
-#include "exploitability.h"
-#include "util.h"
+#include "solver/cfr.h"
+#include "analysis/exploitability.h"
+#include "common/util.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <sstream>
 #include <string>
 
-#include "strategy_check.h"
+#include "solver/strategy_check.h"
 #include "synthetic_buckets.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
-#include "equity_generator.h"
-#include "tpt.h"
-#include "util.h"
+#include "abstraction/EquityTables.h"
+#include "abstraction/equity_generator.h"
+#include "cards/tpt.h"
+#include "common/util.h"
 
 namespace {
 

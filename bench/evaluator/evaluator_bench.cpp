@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "qel.h"
-#include "table_checks.h"
-#include "tpt.h"
-#include "tpt_generator.h"
-#include "util.h"
-#include "win_estimate.h"
+#include "cards/qel.h"
+#include "cards/table_checks.h"
+#include "cards/tpt.h"
+#include "cards/tpt_generator.h"
+#include "common/util.h"
+#include "cards/win_estimate.h"
 
 namespace {
 

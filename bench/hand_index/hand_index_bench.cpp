@@ -4,7 +4,7 @@
 //
 //   hand_index_bench --benchmark_filter=Tables   (first-call cost; run it alone
 //                                                 or first, the tables are built once)
-#include "hand_index.h"
+#include "cards/hand_index.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

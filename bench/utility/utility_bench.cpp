@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
-#include "cfr.h"
-#include "cluster_trees.h"
-#include "util.h"
+#include "abstraction/EquityTables.h"
+#include "solver/cfr.h"
+#include "tablemaking/cluster_trees.h"
+#include "common/util.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 #include <map>
 #include <vector>
 
-#include "EquityTables.h"
-#include "equity_generator.h"
+#include "abstraction/EquityTables.h"
+#include "tablemaking/street_solver.h"
+#include "abstraction/equity_generator.h"
 #include "lookup_dir.h"
 
 namespace {
@@ -174,6 +175,7 @@ TEST(EquityTablesDeathTest, BucketTablesWithoutUtilityTablesSolveTheStreetFirst)
   EXPECT_EXIT(
       {
         EquityTables tables;
+        tables.setStreetSolver(solveStreetGame);
         for (int players = 2; players <= 3; ++players) {
           double* equity = new double[169];
           for (int k = 0; k < 169; ++k) equity[k] = 0.2 + k / 300.0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
+#include "abstraction/EquityTables.h"
 #include "lookup_dir.h"
 
 namespace {

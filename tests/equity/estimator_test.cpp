@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "equity_generator.h"
-#include "hand_index.h"
+#include "abstraction/equity_generator.h"
+#include "cards/hand_index.h"
 #include "lookup_dir.h"
 
 namespace {

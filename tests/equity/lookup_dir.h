@@ -15,8 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tpt.h"
-#include "util.h"
+#include "cards/tpt.h"
+#include "common/util.h"
 
 // A file of `bytes` bytes that holds no blocks until it is written.
 inline void sparseFile(const std::string& path, size_t bytes) {

@@ -11,7 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "EquityTables.h"
+#include "abstraction/EquityTables.h"
+#include "tablemaking/street_solver.h"
 #include "lookup_dir.h"
 
 namespace {
@@ -30,6 +31,7 @@ TEST(TableFiles, EquityFilesRegenerateExactlyWhatIsMissingOrShortThenCluster) {
   REQUIRE_STATE_TABLE(T);
   LookupDir dir(true);
   EquityTables tables;
+  tables.setStreetSolver(solveStreetGame);
   for (int round = 1; round < 4; ++round)
     for (int players = 2; players <= 3; ++players)
       sparseFile(EquityTables::equityFileName(players, round),
@@ -141,6 +143,7 @@ TEST(TableFiles, EquityFilesRegenerateExactlyWhatIsMissingOrShortThenCluster) {
 TEST(TableFiles, BucketTablesAreComputedFromUtilityAndEquityAndSaved) {
   LookupDir dir(false);
   EquityTables tables;
+  tables.setStreetSolver(solveStreetGame);
   for (int players = 2; players <= 3; ++players)
     for (int round = 1; round < 4; ++round)
       for (int position = 0; position < players; ++position)

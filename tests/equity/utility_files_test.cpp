@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "EquityTables.h"
+#include "abstraction/EquityTables.h"
+#include "tablemaking/street_solver.h"
 #include "lookup_dir.h"
 
 namespace {
@@ -23,6 +24,7 @@ TEST(UtilityFiles, AllPresentOnlyLoadsAndOneMissingFlopFileSolvesTheFlopAlone) {
   std::filesystem::copy_file(std::string(POKER_GAMES_DIR) + "/kuhn.flop.2p.game",
                              "kuhn.flop.2p.game");
   EquityTables tables;
+  tables.setStreetSolver(solveStreetGame);
   for (int round = 0; round < 4; ++round)
     for (int position = 0; position < 2; ++position)
       sparseFile(EquityTables::utilityFileName(round, position),

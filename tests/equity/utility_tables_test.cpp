@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
+#include "abstraction/EquityTables.h"
+#include "tablemaking/street_solver.h"
 #include "lookup_dir.h"
 
 namespace {
@@ -102,6 +103,7 @@ TEST(UtilityChain, PreflopRoundFromAnEmptyLookupDirectory) {
   std::vector<double> u0, u1, e;
   {
     EquityTables tables;
+    tables.setStreetSolver(solveStreetGame);
     tables.setUtilityIterations(20000);
     const std::string out = capture([&] { tables.loadHoldemRound(0); });
     EXPECT_EQ(out.find("ERROR"), std::string::npos);
@@ -153,6 +155,7 @@ TEST(UtilityChain, PreflopRoundFromAnEmptyLookupDirectory) {
 
   {
     EquityTables tables;
+    tables.setStreetSolver(solveStreetGame);
     const std::string out = capture([&] { tables.loadHoldemRound(0); });
     std::string expected;
     for (int players = 2; players <= 3; ++players)
@@ -169,6 +172,7 @@ TEST(UtilityChain, PreflopRoundFromAnEmptyLookupDirectory) {
   std::remove(EquityTables::holdemFileName(2, 0, 1).c_str());
   {
     EquityTables tables;
+    tables.setStreetSolver(solveStreetGame);
     tables.setUtilityIterations(100);
     const std::string out = capture([&] { tables.loadHoldemRound(0); });
     EXPECT_EQ(out.find("Warning: lookup/utility_preflop_2p_1"), std::string::npos) << out;
@@ -183,6 +187,7 @@ TEST(UtilityChain, PreflopRoundFromAnEmptyLookupDirectory) {
   std::remove(EquityTables::holdemFileName(2, 0, 1).c_str());
   {
     EquityTables tables;
+    tables.setStreetSolver(solveStreetGame);
     tables.setUtilityIterations(100);
     const std::string out = capture([&] { tables.loadHoldemRound(0); });
     EXPECT_NE(out.find("Warning: lookup/utility_preflop_2p_1 has 100 bytes"), std::string::npos)
@@ -194,6 +199,7 @@ TEST(UtilityChain, PreflopRoundFromAnEmptyLookupDirectory) {
 TEST(UtilityChainDeathTest, AMissingStreetGameEndsWithTheErrorLine) {
   LookupDir dir(false);
   EquityTables tables;
+  tables.setStreetSolver(solveStreetGame);
   tables.setEquityExtremes(2, 0, 0.0, 1.0);
   tables.setClusterTable(2, 0, new uint8_t[169]());
   EXPECT_EXIT(tables.solveUtility(0), ::testing::ExitedWithCode(1),

@@ -6,13 +6,13 @@
 #include <iterator>
 #include <string>
 
-#include "EquityTables.h"
-#include "equity_generator.h"
+#include "abstraction/EquityTables.h"
+#include "abstraction/equity_generator.h"
 #include "hands.h"
 #include "lookup_fixture.h"
-#include "qel.h"
+#include "cards/qel.h"
 #include "scratch_dir.h"
-#include "tpt_generator.h"
+#include "cards/tpt_generator.h"
 
 namespace {
 

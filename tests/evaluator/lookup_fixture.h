@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "showdown.h"
-#include "tpt.h"
-#include "util.h"
+#include "cards/tpt.h"
+#include "common/util.h"
 
 inline std::string testLookupDir() {
   const char* dir = std::getenv("POKER_TEST_LOOKUP");

@@ -8,10 +8,10 @@
 
 #include "hands.h"
 #include "lookup_fixture.h"
-#include "qel.h"
+#include "cards/qel.h"
 #include "scratch_dir.h"
-#include "tpt_generator.h"
-#include "util.h"
+#include "cards/tpt_generator.h"
+#include "common/util.h"
 
 namespace {
 

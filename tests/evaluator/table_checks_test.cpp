@@ -10,10 +10,10 @@
 
 #include "hands.h"
 #include "lookup_fixture.h"
-#include "qel.h"
+#include "cards/qel.h"
 #include "scratch_dir.h"
-#include "table_checks.h"
-#include "tpt_generator.h"
+#include "cards/table_checks.h"
+#include "cards/tpt_generator.h"
 
 namespace {
 

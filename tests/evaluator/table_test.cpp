@@ -7,8 +7,8 @@
 
 #include "hands.h"
 #include "lookup_fixture.h"
-#include "qel.h"
-#include "tpt_generator.h"
+#include "cards/qel.h"
+#include "cards/tpt_generator.h"
 
 namespace {
 

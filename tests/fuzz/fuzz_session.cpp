@@ -22,8 +22,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "KuhnAgent.h"
-#include "util.h"
+#include "agents/KuhnAgent.h"
+#include "common/util.h"
 #include "fuzz_game.h"
 
 namespace {

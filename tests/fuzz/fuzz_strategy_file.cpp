@@ -18,10 +18,10 @@
 #include <memory>
 #include <string>
 
-#include "cfr.h"
-#include "exploitability.h"
-#include "strategy_check.h"
-#include "util.h"
+#include "solver/cfr.h"
+#include "analysis/exploitability.h"
+#include "solver/strategy_check.h"
+#include "common/util.h"
 #include "fuzz_game.h"
 
 namespace {

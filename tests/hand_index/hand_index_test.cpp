@@ -1,4 +1,4 @@
-#include "hand_index.h"
+#include "cards/hand_index.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The --abstraction option: anywhere on the line, unknown names, refused games.
-#include "abstraction_option.h"
+#include "common/abstraction_option.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The large no-limit betting abstraction: legal sizes on hand-made states and
 // on random hands, and the pseudo-harmonic reading of other sizes.
-#include "bet_abstraction.h"
+#include "abstraction/bet_abstraction.h"
 
 #include <gtest/gtest.h>
 

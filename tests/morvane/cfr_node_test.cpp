@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "CFRNode.h"
-#include "util.h"
+#include "solver/CFRNode.h"
+#include "common/util.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <set>
 
-#include "cfr.h"
-#include "combinator.h"
-#include "exploitability.h"
+#include "solver/cfr.h"
+#include "cards/combinator.h"
+#include "analysis/exploitability.h"
 #include "support.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
-#include "cfr.h"
-#include "cluster_trees.h"
+#include "abstraction/EquityTables.h"
+#include "solver/cfr.h"
+#include "tablemaking/cluster_trees.h"
 #include "support.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "EquityTables.h"
-#include "cfr.h"
+#include "abstraction/EquityTables.h"
+#include "solver/cfr.h"
 #include "support.h"
-#include "util.h"
+#include "common/util.h"
 
 const char* const kHoldemGames[] = {"holdem.limit.2p.reverse_blinds.game", "holdem.limit.3p.game",
                                     "holdem.nolimit.2p.reverse_blinds.game"};

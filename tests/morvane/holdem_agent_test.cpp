@@ -15,7 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "LimitHoldemAgent.h"
+#include "agents/LimitHoldemAgent.h"
 #include "holdem_agent_support.h"
 #include "match_support.h"
 #include "synthetic_buckets.h"

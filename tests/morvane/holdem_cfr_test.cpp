@@ -9,9 +9,9 @@
 #include <limits>
 #include <stdexcept>
 
-#include "betting_tree.h"
+#include "solver/betting_tree.h"
 #include "holdem_support.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

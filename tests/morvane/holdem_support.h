@@ -10,10 +10,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "cfr.h"
+#include "solver/cfr.h"
 #include "support.h"
 #include "synthetic_buckets.h"
-#include "util.h"
+#include "common/util.h"
 
 inline GamePtr holdemGame(const std::string& name) {
   return readGameFile(std::string(POKER_GAMES_DIR) + "/" + name);

@@ -10,10 +10,10 @@
 
 #include <sys/stat.h>
 
-#include "KuhnAgent.h"
-#include "exploitability.h"
+#include "agents/KuhnAgent.h"
+#include "analysis/exploitability.h"
 #include "support.h"
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

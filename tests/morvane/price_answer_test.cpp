@@ -1,6 +1,6 @@
 // Fold or call by price on worked no-limit states (blinds 100 and 50, stacks
 // 20,000; seat 1 acts first pre-flop, seat 0 after it).
-#include "price_answer.h"
+#include "agents/price_answer.h"
 
 #include <gtest/gtest.h>
 

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <thread>
 
-#include "KuhnAgent.h"
+#include "agents/KuhnAgent.h"
 #include "match_support.h"
 #include "net.h"
 #include "support.h"

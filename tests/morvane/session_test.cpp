@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "KuhnAgent.h"
-#include "PokerAgent.h"
+#include "agents/KuhnAgent.h"
+#include "agents/PokerAgent.h"
 #include "net.h"
 #include "support.h"
 

@@ -14,9 +14,9 @@
 #include <limits>
 #include <utility>
 
-#include "cfr.h"
-#include "game_size.h"
-#include "strategy_check.h"
+#include "solver/cfr.h"
+#include "analysis/game_size.h"
+#include "solver/strategy_check.h"
 #include "holdem_agent_support.h"
 #include "support.h"
 

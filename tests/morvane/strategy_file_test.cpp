@@ -9,7 +9,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "cfr.h"
+#include "solver/cfr.h"
 #include "support.h"
 
 namespace {

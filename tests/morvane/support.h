@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "cfr.h"
+#include "solver/cfr.h"
 #include "game.h"
 
 inline std::string kuhnGamePath() { return std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game"; }

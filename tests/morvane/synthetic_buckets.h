@@ -4,7 +4,7 @@
 #ifndef TESTS_MORVANE_SYNTHETIC_BUCKETS_H
 #define TESTS_MORVANE_SYNTHETIC_BUCKETS_H
 
-#include "cfr.h"
+#include "solver/cfr.h"
 
 class SyntheticBuckets : public CFR {
  public:

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "holdem_support.h"
-#include "training_checkpoint.h"
+#include "solver/training_checkpoint.h"
 
 namespace {
 

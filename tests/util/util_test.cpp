@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "util.h"
+#include "common/util.h"
 
 namespace {
 

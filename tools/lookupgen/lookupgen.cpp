@@ -19,12 +19,13 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "EquityTables.h"
-#include "equity_generator.h"
-#include "table_checks.h"
-#include "tpt.h"
-#include "tpt_generator.h"
-#include "util.h"
+#include "abstraction/EquityTables.h"
+#include "abstraction/equity_generator.h"
+#include "cards/table_checks.h"
+#include "cards/tpt.h"
+#include "cards/tpt_generator.h"
+#include "common/util.h"
+#include "tablemaking/street_solver.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ int main(int argc, char** argv) {
 
   EquityTables tables;
   tables.setThreads(threads);
+  tables.setStreetSolver(solveStreetGame);
   for (int round = 0; round < 4; ++round) {
     if (!chosen[round]) continue;
     const std::string name = kRoundNames[round];

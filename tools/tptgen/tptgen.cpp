@@ -7,7 +7,7 @@
 
 #include <tclap/CmdLine.h>
 
-#include "tpt_generator.h"
+#include "cards/tpt_generator.h"
 
 int main(int argc, char** argv) {
   std::string dir;

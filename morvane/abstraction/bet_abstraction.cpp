@@ -1,0 +1,52 @@
+#include "abstraction/bet_abstraction.h"
+
+#include <algorithm>
+
+std::vector<double> raiseFractions(int raisesSoFar) {
+  if (raisesSoFar <= 0) return {0.5, 1.0, 2.0};
+  if (raisesSoFar == 1) return {1.0};
+  return {};
+}
+
+int64_t potAfterCall(const Game* game, const State* state) {
+  int64_t pot = 0;
+  for (int p = 0; p < game->numPlayers; ++p) pot += state->spent[p];
+  const uint8_t seat = currentPlayer(game, state);
+  return pot + (std::min(state->maxSpent, game->stack[seat]) - state->spent[seat]);
+}
+
+std::vector<int32_t> abstractRaiseSizes(const Game* game, const State* state) {
+  int32_t minimum = 0;
+  int32_t maximum = 0;
+  if (state->finished || !raiseIsValid(game, state, &minimum, &maximum)) return {};
+  std::vector<int32_t> sizes;
+  const int64_t pot = potAfterCall(game, state);
+  for (double fraction : raiseFractions(numRaises(state))) {
+    const int64_t to = state->maxSpent + static_cast<int64_t>(fraction * static_cast<double>(pot));
+    sizes.push_back(static_cast<int32_t>(std::clamp<int64_t>(to, minimum, maximum)));
+  }
+  sizes.push_back(maximum);  // all-in
+  std::sort(sizes.begin(), sizes.end());
+  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+  return sizes;
+}
+
+double raiseFraction(const Game* game, const State* before, int32_t raiseTo) {
+  const int64_t pot = potAfterCall(game, before);
+  return pot > 0 ? static_cast<double>(raiseTo - before->maxSpent) / static_cast<double>(pot) : 0.0;
+}
+
+double pseudoHarmonicLowerChance(double A, double B, double x) {
+  return ((B - x) * (1.0 + A)) / ((B - A) * (1.0 + x));
+}
+
+SizeReading readRaiseSize(const std::vector<double>& sizes, double x) {
+  const int n = static_cast<int>(sizes.size());
+  if (x <= sizes.front()) return {0, 0, 1.0};
+  if (x >= sizes.back()) return {n - 1, n - 1, 1.0};
+  const int upper =
+      static_cast<int>(std::lower_bound(sizes.begin(), sizes.end(), x) - sizes.begin());
+  if (sizes[upper] == x) return {upper, upper, 1.0};
+  const int lower = upper - 1;
+  return {lower, upper, pseudoHarmonicLowerChance(sizes[lower], sizes[upper], x)};
+}

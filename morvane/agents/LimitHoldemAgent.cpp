@@ -1,0 +1,311 @@
+#include "agents/LimitHoldemAgent.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+#include "agents/price_answer.h"
+#include "cards/table_checks.h"
+#include "showdown.h"
+#include "solver/strategy_check.h"
+#include "solver/training_checkpoint.h"
+#include "tablemaking/street_solver.h"
+#include "common/util.h"
+
+namespace {
+
+// The solver of the agent: reads the bucket tables with the two-player seat
+// rule of the agent, in training as in play.
+class HoldemSolver : public CFR {
+ public:
+  using CFR::CFR;
+  int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const override {
+    return CFR::holdemTableBucket(
+        players, round, players == 2 ? LimitHoldemAgent::twoPlayerPosition(seat) : seat, cards);
+  }
+};
+
+}  // namespace
+
+const char* const LimitHoldemAgent::HoldemStrategyFiles[4] = {
+    "n/a", "n/a", "strategies/holdem.limit.2p/strategy", "strategies/holdem.limit.3p/strategy"};
+const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
+    "n/a", "n/a", "strategies/holdem.nolimit.2p/strategy",
+    "strategies/holdem.nolimit.3p/strategy"};
+
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile)
+    : LimitHoldemAgent(gameFile, TRAINING_ITERATIONS) {}
+
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore)
+    : PokerAgent(gameFile) {
+  // The bucket tables exist for two and three players of a 52-card deck.
+  if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
+      game->numRanks != 13 || game->numHoleCards != 2) {
+    std::fprintf(stderr,
+                 "ERROR: the hold'em agent plays two- or three-player hold'em only, not %s\n",
+                 gameFile);
+    std::exit(1);
+  }
+  prepare(iterations, flatStore);
+}
+
+LimitHoldemAgent::~LimitHoldemAgent() {
+  if (solver) solver->setEquityTables(nullptr);
+  tables.reset();
+  solver.reset();
+}
+
+const char* LimitHoldemAgent::strategyPath(const Game* game) {
+  const int players = game->numPlayers < 4 ? game->numPlayers : 0;
+  return game->bettingType == limitBetting ? HoldemStrategyFiles[players]
+                                           : NoLimiHoldemStrategyFiles[players];
+}
+
+void LimitHoldemAgent::loadTables() {
+  tables = std::make_unique<EquityTables>();
+  tables->setStreetSolver(solveStreetGame);
+  // Play and training read only the bucket tables; the equity tables (2.2 GB)
+  // are needed only to compute bucket tables that are not on disk yet.
+  bool bucketsOnDisk = true;
+  for (int players = 2; players <= 3 && bucketsOnDisk; ++players)
+    for (int round = 0; round < 4 && bucketsOnDisk; ++round)
+      for (int position = 0; position < players && bucketsOnDisk; ++position)
+        bucketsOnDisk = table_file_ok(EquityTables::holdemFileName(players, round, position),
+                                      tables->getRoundSize(round));
+  if (bucketsOnDisk) {
+    tables->loadHoldemTables();
+    return;
+  }
+  tables->load();
+  tables->loadHoldemTables();
+  // What the bucket tables were computed from is not read again.
+  tables->free();
+  tables->freeCluster();
+  tables->freeUtility();
+}
+
+void LimitHoldemAgent::loadPriceTables() {
+  for (int round = 0; round + 1 < game->numRounds; ++round) {
+    const std::string name = EquityTables::equityFileName(2, round);
+    const uint64_t n = tables->getRoundSize(round);
+    if (table_file_ok(name, n * sizeof(double))) {
+      std::unique_ptr<double[]> table(loadDoubleTable(name.c_str(), n));
+      if (equityTableProblem(table.get(), n).empty()) {
+        tables->setEquityTable(2, round, table.release());
+        continue;
+      }
+    }
+    // Missing or damaged: made (and reported) as on a first start.
+    tables->prepareEquityRound(round);
+    tables->setEquityTable(3, round, nullptr);  // only two players play no-limit
+  }
+}
+
+void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
+  solver = std::make_unique<HoldemSolver>(game);
+  solver->setUseFlatStore(flatStore);
+  const char* path = strategyPath(game);
+  const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
+  if (problem.empty()) {
+    loadTables();
+    if (game->bettingType != limitBetting) loadPriceTables();
+    solver->setEquityTables(tables.get());
+    return;
+  }
+  // A missing file is the normal first start; anything else is damage, and
+  // the solver that read it starts over as on a first start.
+  if (file_exist(path)) {
+    std::cout << "Warning: strategy " << path << " is refused: " << problem << std::endl;
+    solver = std::make_unique<HoldemSolver>(game);
+    solver->setUseFlatStore(flatStore);
+  }
+  std::cout << "Warning: could not load strategy from disk!\n"
+            << "Training hold'em agent with " << iterations
+            << " iterations for each information set!" << std::endl;
+  loadTables();
+  std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
+  CFR::logProgress = true;
+  solver->setEquityTables(tables.get());
+  // A long training (hours for three players) keeps its progress beside the
+  // strategy, so that a stopped start goes on where it was at the next one.
+  makeParentDirectories(path);
+  const std::string checkpoint = std::string(path) + CHECKPOINT_SUFFIX;
+  solver->setTrainingCheckpoint(checkpoint, CHECKPOINT_SECONDS);
+  solver->trainHoldem(iterations);
+  // Playing on is still possible; the next start trains again (from the
+  // checkpoint). The save writes under a temporary name, so a refused file
+  // is replaced whole.
+  if (solver->save(path))
+    removeTrainingCheckpoint(checkpoint);
+  else
+    std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
+  if (game->bettingType != limitBetting) loadPriceTables();
+}
+
+const CFRNode* LimitHoldemAgent::heldNode(const State& state, uint64_t bucket) const {
+  // The key the solver gives this state in hold'em tables mode.
+  std::string key = std::to_string(currentPlayer(game, &state)) + ':' +
+                    std::to_string(state.round) + ':' + std::to_string(bucket) + ':';
+  char text[32];
+  for (int r = 0; r <= state.round; ++r)
+    for (int i = 0; i < state.numActions[r]; ++i) {
+      printAction(game, &state.action[r][i], sizeof text, text);
+      key += text;
+    }
+  try {
+    return solver->findNode(key);
+  } catch (const std::out_of_range&) {
+    return nullptr;
+  }
+}
+
+double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t b) const {
+  const int round = state.round;
+  const int boardCards = sumBoardCards(game, round);
+  if (round == game->numRounds - 1) {
+    uint64_t cards = gamecore::cardBit(a) | gamecore::cardBit(b);
+    for (int c = 0; c < boardCards; ++c) cards |= gamecore::cardBit(state.boardCards[c]);
+    return gamecore::rankShowdownHand(cards);
+  }
+  uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS] = {a, b};
+  for (int c = 0; c < boardCards; ++c) hand[2 + c] = state.boardCards[c];
+  return tables->getEquityTable(2, round)[hand_index_last(tables->getIndexer(round), hand)];
+}
+
+double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
+                                             const uint8_t* hole) const {
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+  const std::vector<Holding> range =
+      rangeHoldings(state.boardCards, sumBoardCards(game, state.round), strength);
+  return equityAgainstRange(strength(hole[0], hole[1]), hole, range,
+                            raiserRangeShare(game, &state, seat),
+                            state.round == game->numRounds - 1);
+}
+
+bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
+                                           const uint8_t (*hands)[2], size_t count,
+                                           double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const {
+  const int round = state.round;
+  // Outside two or three active players the key could name a node built for
+  // other cards or another player count; such a decision has no strategy.
+  const int active = numActingPlayers(game, &state);
+  const bool playersKnown = active == 2 || (active == 3 && game->numPlayers == 3);
+
+  // What the session makes of each abstract action here.
+  Action fold{a_fold, 0};
+  const bool canFold = isValidAction(game, &state, 0, &fold) && state.spent[seat] < state.maxSpent;
+  int32_t minRaise = 0;
+  int32_t maxRaise = 0;
+  const bool canRaise = raiseIsValid(game, &state, &minRaise, &maxRaise) != 0;
+
+  // Hands of one bucket share a node: each bucket is looked up once.
+  const CFRNode* nodeOf[256];
+  bool looked[256] = {};
+  bool covered = true;
+  // The price rule's range, made at the first hand that needs it.
+  std::vector<Holding> range;
+  double share = 1.0;
+  bool rangeMade = false;
+  const bool lastRound = round == game->numRounds - 1;
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  const int board = sumBoardCards(game, round);
+  for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
+  for (size_t k = 0; k < count; ++k) {
+    double* p = probabilities[k];
+    const CFRNode* node = nullptr;
+    if (playersKnown) {
+      cards[0] = hands[k][0];
+      cards[1] = hands[k][1];
+      const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
+      if (!looked[bucket]) {
+        nodeOf[bucket] = bucket <= 9 ? heldNode(state, bucket) : nullptr;
+        looked[bucket] = true;
+      }
+      node = nodeOf[bucket];
+    }
+    if (node) {
+      node->getAverageStrategy(p);
+      if (!canFold) {
+        p[a_call] += p[a_fold];
+        p[a_fold] = 0.0;
+      }
+      if (!canRaise) {
+        p[a_call] += p[a_raise];
+        p[a_raise] = 0.0;
+      }
+      continue;
+    }
+    covered = false;
+    p[a_fold] = 0.0;
+    p[a_call] = 1.0;
+    p[a_raise] = 0.0;
+    if (game->bettingType == limitBetting) continue;
+    if (!rangeMade) {
+      range = rangeHoldings(state.boardCards, board, strength);
+      share = raiserRangeShare(game, &state, seat);
+      rangeMade = true;
+    }
+    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range, share,
+                                             lastRound);
+    if (priceAnswer(game, &state, seat, equity).type == a_fold) {
+      p[a_fold] = 1.0;
+      p[a_call] = 0.0;
+    }
+  }
+  return covered;
+}
+
+void LimitHoldemAgent::getAction(Action& action) {
+  const uint8_t seat = matchState.viewingPlayer;
+  const State* state = &matchState.state;
+
+  // From the first decision on the solver keys by the bucket tables.
+  solver->useCardAbstraction = true;
+  solver->useHoldemTables = true;
+  // The solver's bucket of the seat in this round, as its keys read it.
+  const int round = state->round;
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  int n = 0;
+  for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
+  for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state->boardCards[c];
+  solver->holdemBucket[round][2][seat] = solver->holdemTableBucket(2, round, seat, cards) & 0xff;
+  if (game->numPlayers == 3)
+    solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
+
+  const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
+  double p[1][NUM_ABSTRACT_ACTIONS];
+  if (!actionProbabilities(*state, seat, hand, 1, p)) {
+    // The session answers std::out_of_range with a call and a warning, which
+    // is what the probabilities say in a limit game.
+    if (game->bettingType == limitBetting) throw std::out_of_range("no information set for the state");
+    if (!toldOfPriceAnswers)
+      std::cout << "Warning: betting the strategy does not hold (first in hand " << state->handId
+                << "); such states are answered by fold or call by price" << std::endl;
+    toldOfPriceAnswers = true;
+  }
+
+  // The draw of CFRNode::getRandomActionIndex, over the repaired strategy.
+  double cumulative = 0.0;
+  const double r = pick_a_number(0.0, 1.0);
+  int index = a_call;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    cumulative += p[0][a];
+    if (cumulative >= r && p[0][a] > 0.0) {
+      index = a;
+      break;
+    }
+  }
+  solver->translate(index, state, &action);
+}
+
+void LimitHoldemAgent::holeCards(uint8_t*, uint8_t) {}
+void LimitHoldemAgent::actionEvent(uint8_t, Action) {}
+void LimitHoldemAgent::stageEvent(int) {}
+void LimitHoldemAgent::showdownEvent(uint8_t, uint8_t*) {}
+void LimitHoldemAgent::gameOverEvent(double) {}
+void LimitHoldemAgent::winEvent(uint8_t, int) {}

@@ -1,0 +1,121 @@
+// Plays the three hold'em games: two-player limit, three-player limit and
+// two-player no-limit.
+//
+// One CFR solver over the bucket abstraction: an information set is the
+// seat, the round, the hand's bucket (0 .. 9) in that round and the betting
+// so far; the bucket comes from the per-seat hold'em bucket tables of
+// EquityTables, for the number of players still able to act (2 or 3). The
+// strategy is loaded from the file of the game's betting type and player
+// count, or trained with trainHoldem and saved there on a first start. Only
+// a file of the game's whole tree (with the keyed maps: any set of keys) and
+// playable sums is taken; any other is refused with a warning and trained
+// over as on a first start (loadCheckedHoldemStrategy). The training keeps
+// a checkpoint beside the strategy file ("strategy.checkpoint" and the sums
+// it names), so that a start stopped during the training goes on from it at
+// the next start; it is removed once the strategy is saved.
+//
+// The abstract actions are fold, call and a raise of size 0. In the no-limit
+// game a raise of size 0 is never legal, so that strategy only folds and
+// calls; an opponent's raise leads to a betting history it does not hold.
+//
+// In the no-limit game an opponent's raise is the normal case, and the
+// answer to any betting the strategy does not hold is fold or call by price
+// (price_answer.h): call when the hand's chance of winning against the hands
+// that raise that way pays for the share of the final pot the call adds, else
+// fold; never a raise. The hand's chances come from the two-player equity
+// tables of the pre-flop, flop and turn (held for this, 120 MB) and on the
+// river from the showdown values themselves. One "Warning: " line tells of
+// the first such decision; later ones pass silently.
+//
+// In the limit games a decision whose key the strategy lacks (a bucket
+// outside 0 .. 9, a player count other than 2 or 3) raises std::out_of_range
+// from getAction; the session answers it with a call and a warning.
+#ifndef MORVANE_LIMITHOLDEMAGENT_H
+#define MORVANE_LIMITHOLDEMAGENT_H
+
+#include <cstdint>
+#include <memory>
+
+#include "abstraction/EquityTables.h"
+#include "agents/PokerAgent.h"
+#include "solver/cfr.h"
+
+class LimitHoldemAgent : public PokerAgent {
+ public:
+  // Strategy files by number of players; entries 0 and 1 are placeholders.
+  static const char* const HoldemStrategyFiles[4];
+  static const char* const NoLimiHoldemStrategyFiles[4];
+  // Training of a first start.
+  static constexpr uint64_t TRAINING_ITERATIONS = 100000;
+  // The training checkpoint: its name beside the strategy file, and how often
+  // it is written (each one costs about a minute for three players).
+  static constexpr const char* CHECKPOINT_SUFFIX = ".checkpoint";
+  static constexpr double CHECKPOINT_SECONDS = 1800.0;
+
+  explicit LimitHoldemAgent(const char* gameFile);
+  // Same, with another training size (tests use small ones) and, with
+  // flatStore false, the solver's keyed maps instead of its flat store: a
+  // strategy of part of a game then loads without the whole game's tree.
+  LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore = true);
+  // The equity tables go first, then the solver that borrowed them.
+  ~LimitHoldemAgent() override;
+
+  // The strategy file of a game: by betting type, then number of players.
+  static const char* strategyPath(const Game* game);
+  // Seat of the two-player bucket tables used by `seat` once only two
+  // players can act: the first seat keeps its own, every later seat takes
+  // the second seat's, as the three-player tables themselves are made. The
+  // agent's solver reads the tables by this rule in training too (there is
+  // no two-player table of a third seat).
+  static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
+
+  // probabilities[k] = (fold, call, raise) that the agent sends as `seat`
+  // at `state` holding hands[k] (the board is read from `state`, the seat's
+  // hole cards there are ignored): the average strategy of the hand's
+  // information set, with a fold where nothing is owed and a raise where
+  // none is legal moved to the call, as the session repairs them. Where the
+  // strategy lacks the state: in no-limit the fold or call by price, for
+  // certain; in limit a call. Returns whether the strategy covers the state
+  // (false when it lacks it for any of the hands). getAction draws from
+  // these. Reads only its arguments and the loaded strategy and tables: no
+  // output, no draws, so that tools may ask it for any hand, from several
+  // threads at once.
+  bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                           size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const;
+  // The chance of `hole` against the range of the last raise at `state`, as
+  // the price rule reads it (no-limit only).
+  double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;
+
+  CFR* getSolver() const { return solver.get(); }
+  EquityTables* getEquityTables() const { return tables.get(); }
+
+  void holeCards(uint8_t* cards, uint8_t player) override;
+  void getAction(Action& action) override;
+  void actionEvent(uint8_t player, Action action) override;
+  void stageEvent(int stage) override;
+  void showdownEvent(uint8_t player, uint8_t* cards) override;
+  void gameOverEvent(double value) override;
+  void winEvent(uint8_t player, int amount) override;
+
+ private:
+  void prepare(uint64_t iterations, bool flatStore);
+  // The bucket tables, and the equity tables when a bucket table has to be
+  // computed first.
+  void loadTables();
+  // The two-player equity tables of every round but the last, for the price
+  // rule of the no-limit game.
+  void loadPriceTables();
+  // The strategy's node of `bucket` for the seat to act at `state`, or null
+  // when the strategy holds none.
+  const CFRNode* heldNode(const State& state, uint64_t bucket) const;
+  // Strength of a holding on the board of `state` for the price rule: the
+  // showdown value on the last round, else the two-player equity table's
+  // chance against a random hand.
+  double holdingStrength(const State& state, uint8_t a, uint8_t b) const;
+
+  std::unique_ptr<CFR> solver;
+  std::unique_ptr<EquityTables> tables;  // lent to the solver
+  bool toldOfPriceAnswers = false;
+};
+
+#endif

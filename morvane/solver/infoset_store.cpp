@@ -1,0 +1,81 @@
+#include "solver/infoset_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> buckets)
+    : tree_(std::move(tree)), buckets_(std::move(buckets)) {
+  // Keys compare the bucket's digits and the ':' after them bytewise.
+  std::sort(buckets_.begin(), buckets_.end(),
+            [](int a, int b) { return std::to_string(a) + ":" < std::to_string(b) + ":"; });
+  buckets_.erase(std::unique(buckets_.begin(), buckets_.end()), buckets_.end());
+  for (size_t k = 0; k < buckets_.size(); ++k) {
+    const int b = buckets_[k];
+    if (b < 0 || b > 255) throw "information-set store: bucket outside 0 to 255";
+    if (bucketPos_.size() <= static_cast<size_t>(b)) bucketPos_.resize(b + 1, -1);
+    bucketPos_[b] = static_cast<int>(k);
+  }
+  const int rounds = tree_->game()->numRounds;
+  for (int m = 0; m < numMaps(); ++m)
+    for (int b : buckets_)
+      prefix_.push_back(std::to_string(m / rounds) + ":" + std::to_string(m % rounds) + ":" + std::to_string(b) + ":");
+  for (int m = 0; m < numMaps(); ++m) {
+    mapBase_.push_back(size_);
+    size_ += mapSize(m);
+  }
+  nodes_.reset(new CFRNode[size_]);
+  for (int m = 0; m < numMaps(); ++m) {
+    const std::vector<uint32_t>& list = tree_->decisionsOf(m);
+    for (size_t j = 0; j < list.size(); ++j) {
+      const BettingTree::Decision& d = tree_->decision(list[j]);
+      bool valid[NUM_ABSTRACT_ACTIONS];
+      for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) valid[a] = d.child[a] != BettingTree::NONE;
+      for (size_t k = 0; k < buckets_.size(); ++k) nodes_[base(m, static_cast<int>(k)) + j].initialize(valid);
+    }
+  }
+}
+
+int InfoSetStore::key(int map, int bucketPos, size_t index, char* out, int capacity) const {
+  const std::string& prefix = prefix_[static_cast<size_t>(map) * buckets_.size() + bucketPos];
+  const int length = static_cast<int>(prefix.size());
+  std::memcpy(out, prefix.data(), std::min<size_t>(prefix.size(), static_cast<size_t>(capacity)));
+  if (length >= capacity) return length;
+  return length + tree_->history(tree_->decisionsOf(map)[index], out + length, capacity - length);
+}
+
+namespace {
+
+// The decimal number of `key` at `pos` up to the next ':'; advances `pos`
+// past the ':'. False when there is no such number.
+bool keyNumber(const std::string& key, size_t& pos, uint64_t* value) {
+  const size_t end = key.find(':', pos);
+  if (end == std::string::npos || end == pos || end - pos > 9) return false;
+  uint64_t v = 0;
+  for (size_t i = pos; i < end; ++i) {
+    if (key[i] < '0' || key[i] > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(key[i] - '0');
+  }
+  // Only the canonical text of the number names the record.
+  if (std::to_string(v) != key.substr(pos, end - pos)) return false;
+  *value = v;
+  pos = end + 1;
+  return true;
+}
+
+}  // namespace
+
+CFRNode* InfoSetStore::find(const std::string& key) {
+  const Game* game = tree_->game();
+  size_t pos = 0;
+  uint64_t seat, round, bucket;
+  if (!keyNumber(key, pos, &seat) || !keyNumber(key, pos, &round) || !keyNumber(key, pos, &bucket))
+    return nullptr;
+  if (seat >= game->numPlayers || round >= game->numRounds) return nullptr;
+  const int k = bucketPosition(bucket);
+  if (k < 0) return nullptr;
+  const uint32_t d = tree_->follow(key.data() + pos, key.size() - pos);
+  if (d == BettingTree::NONE) return nullptr;
+  const BettingTree::Decision& node = tree_->decision(d);
+  if (node.seat != seat || node.round != round) return nullptr;
+  return &nodes_[base(BettingTree::mapOf(game, node.round, node.seat), k) + node.index];
+}
