@@ -17,6 +17,7 @@
 #define MORVANE_BET_ABSTRACTION_H
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "game.h"
@@ -33,6 +34,15 @@ int64_t potAfterCall(const Game* game, const State* state);
 // each legal (isValidAction without repair); empty when it may not raise.
 std::vector<int32_t> abstractRaiseSizes(const Game* game, const State* state);
 
+// The same sizes as fractions of the pot (potAfterCall), all-in's last.
+std::vector<double> abstractRaiseFractions(const Game* game, const State* state);
+
+// The legal raise-to total of a raise of `fraction` of the pot at `state`,
+// for sending an abstract raise in the real game: a size below the minimum
+// raise becomes the minimum, one beyond the stack all-in. `state` must allow
+// a raise.
+int32_t legalRaiseTo(const Game* game, const State* state, double fraction);
+
 // The raise-to total `raiseTo` as a fraction of the pot it raised: the amount
 // beyond a call over potAfterCall of the state before it.
 double raiseFraction(const Game* game, const State* before, int32_t raiseTo);
@@ -48,5 +58,20 @@ struct SizeReading {
 
 // Reading of x among `sizes` (ascending, non-empty).
 SizeReading readRaiseSize(const std::vector<double>& sizes, double x);
+
+// A real betting history read in the abstraction: the hand replayed from
+// its start with every fold and call copied and every raise read among the
+// abstract sizes of the abstract state so far (its size taken as a fraction
+// of the real pot before it), as the lower of two sizes when draw(k) <
+// lowerChance for the k-th raise, else the upper. A raise where the
+// abstraction allows none is read as a call. `complete` is false when the
+// abstract hand ended before the real one or an action has no reading there
+// (a fold where nothing is owed); the rest is then not read.
+struct AbstractHistory {
+  State state;
+  bool complete;
+};
+AbstractHistory readHistory(const Game* game, const State& real,
+                            const std::function<double(int)>& draw);
 
 #endif

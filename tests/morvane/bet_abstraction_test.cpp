@@ -94,6 +94,48 @@ TEST_F(BetSizes, RaiseFractionOfThePotAfterACall) {
   EXPECT_DOUBLE_EQ(raiseFraction(game.get(), &state, 200), 0.5);
 }
 
+TEST_F(BetSizes, AbstractRaisesAreSentAsLegalAmounts) {
+  State state;
+  initState(game.get(), 0, &state);
+  EXPECT_EQ(abstractRaiseFractions(game.get(), &state), (std::vector<double>{0.5, 1.0, 2.0, 99.5}));
+  EXPECT_EQ(legalRaiseTo(game.get(), &state, 1.0), 300);
+  EXPECT_EQ(legalRaiseTo(game.get(), &state, 0.1), 200);    // the minimum raise
+  EXPECT_EQ(legalRaiseTo(game.get(), &state, 500.0), 20000);  // all-in
+}
+
+TEST_F(BetSizes, RealHistoriesAreReadInTheAbstraction) {
+  const auto read = [&](const char* betting, double draw) {
+    std::string text = std::string("MATCHSTATE:0:0:") + betting + ":Kh9c|";
+    if (std::string(betting).find('/') != std::string::npos) text += "/2c3d4h";
+    MatchState ms;
+    EXPECT_GT(readMatchState(text.c_str(), game.get(), &ms), 0) << text;
+    const AbstractHistory h = readHistory(game.get(), ms.state, [&](int) { return draw; });
+    char text2[512] = "";
+    printState(game.get(), &h.state, sizeof text2, text2);
+    // "STATE:hand:betting:cards": the betting alone.
+    std::string out = text2;
+    out = out.substr(out.find(':', 6) + 1);
+    out = out.substr(0, out.find(':'));
+    EXPECT_EQ(h.state.holeCards[0][0], ms.state.holeCards[0][0]);
+    return std::make_pair(out, h.complete);
+  };
+  using Read = std::pair<std::string, bool>;
+  // A size of the abstraction is kept; calls and folds are copied.
+  EXPECT_EQ(read("r300c/cr900f", 0.5), Read("r300c/cr900f", true));
+  // Three quarters of the pot: half pot with chance 0.4286, else the pot.
+  EXPECT_EQ(read("r250", 0.42), Read("r200", true));
+  EXPECT_EQ(read("r250", 0.43), Read("r300", true));
+  // A re-raise to 5,000 lies between the pot (900) and all-in.
+  EXPECT_EQ(read("r300r5000", 0.1), Read("r300r900", true));
+  EXPECT_EQ(read("r300r5000", 0.9), Read("r300r20000", true));
+  // Read as all-in and called, the abstract hand is over before the real one.
+  EXPECT_EQ(read("r300r5000c/", 0.9).second, false);
+  // A third raise has only all-in left; a fourth none, and is read as a call,
+  // so that the real fold after it has no reading.
+  EXPECT_EQ(read("r300r900r2000", 0.5), Read("r300r900r20000", true));
+  EXPECT_EQ(read("r300r900r2000r5000f", 0.5).second, false);
+}
+
 TEST(PseudoHarmonic, ReadsSizesBetweenAtAndBeyondTheAbstraction) {
   // f(x) = ((B - x)(1 + A)) / ((B - A)(1 + x)).
   EXPECT_DOUBLE_EQ(pseudoHarmonicLowerChance(0.5, 1.0, 0.75), (0.25 * 1.5) / (0.5 * 1.75));
