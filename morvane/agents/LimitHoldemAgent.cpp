@@ -145,23 +145,6 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   if (game->bettingType != limitBetting) loadPriceTables();
 }
 
-const CFRNode* LimitHoldemAgent::heldNode(const State& state, uint64_t bucket) const {
-  // The key the solver gives this state in hold'em tables mode.
-  std::string key = std::to_string(currentPlayer(game, &state)) + ':' +
-                    std::to_string(state.round) + ':' + std::to_string(bucket) + ':';
-  char text[32];
-  for (int r = 0; r <= state.round; ++r)
-    for (int i = 0; i < state.numActions[r]; ++i) {
-      printAction(game, &state.action[r][i], sizeof text, text);
-      key += text;
-    }
-  try {
-    return solver->findNode(key);
-  } catch (const std::out_of_range&) {
-    return nullptr;
-  }
-}
-
 double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t b) const {
   const int round = state.round;
   const int boardCards = sumBoardCards(game, round);
@@ -223,7 +206,8 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
       cards[1] = hands[k][1];
       const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
       if (!looked[bucket]) {
-        nodeOf[bucket] = bucket <= 9 ? heldNode(state, bucket) : nullptr;
+        nodeOf[bucket] =
+            bucket <= 9 ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
         looked[bucket] = true;
       }
       node = nodeOf[bucket];

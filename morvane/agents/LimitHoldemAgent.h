@@ -30,6 +30,11 @@
 // In the limit games a decision whose key the strategy lacks (a bucket
 // outside 0 .. 9, a player count other than 2 or 3) raises std::out_of_range
 // from getAction; the session answers it with a call and a warning.
+//
+// actionProbabilities is the agent's whole policy as a pure function: what
+// it sends at a state for given hole cards, with the probabilities getAction
+// draws from. Tools that measure the agent (a local best response) query it
+// for every hand an opponent might hold, from several threads at once.
 #ifndef MORVANE_LIMITHOLDEMAGENT_H
 #define MORVANE_LIMITHOLDEMAGENT_H
 
@@ -105,9 +110,6 @@ class LimitHoldemAgent : public PokerAgent {
   // The two-player equity tables of every round but the last, for the price
   // rule of the no-limit game.
   void loadPriceTables();
-  // The strategy's node of `bucket` for the seat to act at `state`, or null
-  // when the strategy holds none.
-  const CFRNode* heldNode(const State& state, uint64_t bucket) const;
   // Strength of a holding on the board of `state` for the price rule: the
   // showdown value on the last round, else the two-player equity table's
   // chance against a random hand.

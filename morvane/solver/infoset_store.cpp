@@ -64,7 +64,7 @@ bool keyNumber(const std::string& key, size_t& pos, uint64_t* value) {
 
 }  // namespace
 
-CFRNode* InfoSetStore::find(const std::string& key) {
+const CFRNode* InfoSetStore::find(const std::string& key) const {
   const Game* game = tree_->game();
   size_t pos = 0;
   uint64_t seat, round, bucket;
