@@ -18,6 +18,7 @@
 #include "agents/LimitHoldemAgent.h"
 #include "solver/cfr.h"
 #include "net.h"
+#include "common/game_file.h"
 #include "common/util.h"
 
 namespace {
@@ -55,16 +56,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* gameFile = argv[1];
-  FILE* file = std::fopen(gameFile, "r");
-  if (!file) {
-    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile);
-    return 1;
-  }
   // Kept to the end; the agent reads its own copy.
-  const std::unique_ptr<Game, decltype(&std::free)> game(readGame(file), &std::free);
-  std::fclose(file);
+  std::string problem;
+  const GamePtr game = readGameFile(gameFile, &problem);
   if (!game) {
-    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile);
+    std::fprintf(stderr, "ERROR: %s\n", problem.c_str());
     return 1;
   }
 
