@@ -200,8 +200,10 @@ struct MatchRun {
 };
 
 MatchRun runMatch(const Game* game, std::vector<ScriptedPlayer*> players, uint32_t hands,
-                  uint32_t seed = 7, int64_t timeoutMicros = 2'000'000, uint32_t maxTimeouts = 0) {
+                  uint32_t seed = 7, int64_t timeoutMicros = 2'000'000, uint32_t maxTimeouts = 0,
+                  std::vector<bool> untimed = {}) {
   dealer::MatchSettings settings;
+  settings.untimed = std::move(untimed);
   settings.timeoutMicros = timeoutMicros;
   settings.maxTimeouts = maxTimeouts;
   settings.notices = nullptr;
@@ -413,6 +415,26 @@ TEST(DealerMatch, SilentPlayerTimesOutAndALateAnswerIsNotTakenForTheNext) {
     EXPECT_EQ(run.results[0].errors, 0u);
     for (uint32_t h = 0; h < hands; ++h) EXPECT_EQ(parseLogLine(run.log[h]).betting, "ccc");
   }
+}
+
+TEST(DealerMatch, UntimedPlayerIsWaitedForWhileTheOthersKeepTheirTimeout) {
+  const GamePtr game = loadKuhn();
+  const int64_t timeout = 40'000;
+  const uint32_t hands = 3;
+  // The slow player answers long after the timeout and is still heard; the
+  // silent one is timed out as usual.
+  ScriptedPlayer slow(game.get(), [](const std::string& line, const MatchState&, int) {
+    return answerWith(line + ":c", 150);
+  });
+  ScriptedPlayer silent(game.get(), [](const std::string&, const MatchState&, int) {
+    return silence();
+  });
+  ScriptedPlayer c(game.get(), always('c'));
+  const MatchRun run =
+      runMatch(game.get(), {&slow, &silent, &c}, hands, 7, timeout, 0, {true, false, false});
+  ASSERT_EQ(run.log.size(), hands + 1);
+  EXPECT_EQ(run.results[0].timeouts + run.results[0].errors, 0u);
+  EXPECT_GE(run.results[1].timeouts, hands);
 }
 
 TEST(DealerMatch, PlayerWithoutTheVersionLineIsDroppedAtOnce) {

@@ -492,6 +492,7 @@ TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
   const std::vector<std::vector<std::string>> bad = {
       {"--bind", "localhost"}, {"--bind", "10.0.0"},         {"--connect-timeout-ms", "-1"},
       {"--max-timeouts", "x"}, {"--ports", "0,70000,0"},     {"--ports", "0,-1,0"},
+      {"--untimed-players", "0"}, {"--untimed-players", "4"}, {"--untimed-players", "1,"},
   };
   for (const auto& options : bad) {
     std::vector<std::string> args = {DEALER_PATH, "--log", log};
@@ -510,7 +511,8 @@ TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
   }
   Child help({DEALER_PATH, "--help"});
   const std::string text = help.readAll();
-  for (const char* option : {"--bind", "--connect-timeout-ms", "--max-timeouts"}) {
+  for (const char* option :
+       {"--bind", "--connect-timeout-ms", "--max-timeouts", "--untimed-players"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(help.wait(), 0);

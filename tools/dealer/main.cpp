@@ -35,6 +35,7 @@ struct Options {
   int64_t timeoutMicros = 10'000'000;
   int64_t connectTimeoutMicros = -1;  // no limit
   uint32_t maxTimeouts = 0;           // no limit
+  std::vector<bool> untimed;          // per player: no answer timeout
   std::string bindAddress = "127.0.0.1";
   std::string logFile;
   bool quiet = false;
@@ -85,6 +86,12 @@ Options parseCommandLine(int argc, char** argv) {
                                        "Milliseconds a player may take for one answer; "
                                        "0 waits without limit. Default 10000.",
                                        false, "10000", "N", cmd);
+  TCLAP::ValueArg<std::string> untimed(
+      "", "untimed-players",
+      "Comma-separated players, by their place among the names (from 1), that may take any "
+      "time to answer, such as a person playing in a browser; the others keep --timeout-ms. "
+      "Default: none.",
+      false, "", "I,J,...", cmd);
   TCLAP::ValueArg<std::string> bind("", "bind",
                                     "Local IPv4 address to listen on; 0.0.0.0 for every "
                                     "interface. Default 127.0.0.1, this host only.",
@@ -140,6 +147,24 @@ Options parseCommandLine(int argc, char** argv) {
     fail("invalid --max-timeouts '" + maxTimeouts.getValue() + "' (a whole number, 0 for no limit)");
   }
   o.maxTimeouts = static_cast<uint32_t>(count);
+  o.untimed.assign(o.names.size(), false);
+  if (untimed.isSet()) {
+    const std::string& list = untimed.getValue();
+    size_t start = 0;
+    for (;;) {
+      const size_t comma = list.find(',', start);
+      const std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
+      uint64_t place;
+      if (!dealer::parseUnsigned(item, UINT32_MAX, &place) || place == 0 ||
+          place > o.names.size()) {
+        fail("invalid player '" + item + "' in --untimed-players '" + list + "' (a place from 1 to " +
+             std::to_string(o.names.size()) + " among the names)");
+      }
+      o.untimed[place - 1] = true;
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
   in_addr address;
   if (inet_pton(AF_INET, bind.getValue().c_str(), &address) != 1) {
     fail("invalid --bind address '" + bind.getValue() + "' (an IPv4 address such as 127.0.0.1)");
@@ -255,6 +280,7 @@ int main(int argc, char** argv) {
   settings.versionTimeoutMicros =
       options.timeoutMicros < 0 ? 10'000'000 : std::min<int64_t>(options.timeoutMicros, 10'000'000);
   settings.maxTimeouts = options.maxTimeouts;
+  settings.untimed = options.untimed;
   settings.notices = options.quiet ? nullptr : stderr;
   settings.stop = &stopSignal;
   dealer::Match match(game.get(), options.names, options.seed, settings);

@@ -110,11 +110,12 @@ bool Match::connectPlayer(unsigned player, int fd) {
     destroyReadBuf(readBuf);
     return false;
   }
-  if (settings_.timeoutMicros >= 0) {
+  const int64_t timeout = answerTimeout(player);
+  if (timeout >= 0) {
     // A player that stops reading must not block the dealer for ever.
     timeval limit;
-    limit.tv_sec = settings_.timeoutMicros / 1'000'000;
-    limit.tv_usec = settings_.timeoutMicros % 1'000'000;
+    limit.tv_sec = timeout / 1'000'000;
+    limit.tv_usec = timeout % 1'000'000;
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit));
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
   }
@@ -124,6 +125,11 @@ bool Match::connectPlayer(unsigned player, int fd) {
 }
 
 bool Match::isConnected(unsigned player) const { return connections_[player].readBuf != nullptr; }
+
+int64_t Match::answerTimeout(unsigned player) const {
+  const bool untimed = player < settings_.untimed.size() && settings_.untimed[player];
+  return untimed ? -1 : settings_.timeoutMicros;
+}
 
 uint32_t Match::play(uint32_t hands, FILE* log) {
   uint32_t played = 0;
@@ -227,8 +233,9 @@ Action Match::askForAction(unsigned player, uint32_t hand) {
   Connection& c = connections_[player];
   if (!flush(player, hand)) return defaultAction();
 
-  const bool limited = settings_.timeoutMicros >= 0;
-  const auto deadline = Clock::now() + std::chrono::microseconds(settings_.timeoutMicros);
+  const int64_t timeout = answerTimeout(player);
+  const bool limited = timeout >= 0;
+  const auto deadline = Clock::now() + std::chrono::microseconds(limited ? timeout : 0);
   const Action call = {a_call, 0};
   const auto timeLeft = [&] {
     if (!limited) return int64_t{-1};

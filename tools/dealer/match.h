@@ -70,6 +70,9 @@ struct MatchSettings {
   // How long a player may take for one answer; negative waits without
   // limit. Also bounds a blocked send.
   int64_t timeoutMicros = 10'000'000;
+  // Players (by port, from 0) that may take any time to answer, such as a
+  // person at a browser; their connections get no answer timeout at all.
+  std::vector<bool> untimed;
   // How long a new connection may take for its version line. Never
   // unlimited, or one silent stray connection would hold a seat for ever.
   int64_t versionTimeoutMicros = 10'000'000;
@@ -119,6 +122,8 @@ class Match {
   // The player's action; with a stop request while waiting, any action.
   Action askForAction(unsigned player, uint32_t hand);
   void countTimeout(unsigned player, uint32_t hand);
+  // The answer timeout of the player, negative for none.
+  int64_t answerTimeout(unsigned player) const;
   Action defaultAction() const;
   void disconnect(unsigned player, uint32_t hand, const char* reason);
   void countError(unsigned player, uint32_t hand, const char* what, const char* line);
