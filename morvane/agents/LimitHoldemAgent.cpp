@@ -122,15 +122,72 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
 }
 
+bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
+                                           const uint8_t (*hands)[2], size_t count,
+                                           double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const {
+  const int round = state.round;
+  // Outside two or three active players the key could name a node built for
+  // other cards or another player count; such a decision has no strategy.
+  const int active = numActingPlayers(game, &state);
+  const bool playersKnown = active == 2 || (active == 3 && game->numPlayers == 3);
+
+  // What the session makes of each abstract action here.
+  Action fold{a_fold, 0};
+  const bool canFold = isValidAction(game, &state, 0, &fold) && state.spent[seat] < state.maxSpent;
+  int32_t minRaise = 0;
+  int32_t maxRaise = 0;
+  const bool canRaise = raiseIsValid(game, &state, &minRaise, &maxRaise) != 0;
+
+  // Hands of one bucket share a node: each bucket is looked up once.
+  const CFRNode* nodeOf[256];
+  bool looked[256] = {};
+  bool covered = true;
+  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
+  const int board = sumBoardCards(game, round);
+  for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
+  for (size_t k = 0; k < count; ++k) {
+    double* p = probabilities[k];
+    const CFRNode* node = nullptr;
+    if (playersKnown) {
+      cards[0] = hands[k][0];
+      cards[1] = hands[k][1];
+      const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
+      if (!looked[bucket]) {
+        nodeOf[bucket] = bucket <= 9 ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
+        looked[bucket] = true;
+      }
+      node = nodeOf[bucket];
+    }
+    if (!node) {
+      covered = false;
+      p[a_fold] = 0.0;
+      p[a_call] = 1.0;
+      p[a_raise] = 0.0;
+      continue;
+    }
+    node->getAverageStrategy(p);
+    if (!canFold) {
+      p[a_call] += p[a_fold];
+      p[a_fold] = 0.0;
+    }
+    if (!canRaise) {
+      p[a_call] += p[a_raise];
+      p[a_raise] = 0.0;
+    }
+  }
+  return covered;
+}
+
 void LimitHoldemAgent::getAction(Action& action) {
   const uint8_t seat = matchState.viewingPlayer;
   const State* state = &matchState.state;
-  const int round = state->round;
 
   // From the first decision on the solver keys by the bucket tables.
   solver->useCardAbstraction = true;
   solver->useHoldemTables = true;
 
+  // The buckets of the decision, kept in the solver as its key reads them.
+  const int round = state->round;
   uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
   int n = 0;
   for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
@@ -139,16 +196,24 @@ void LimitHoldemAgent::getAction(Action& action) {
   if (game->numPlayers == 3)
     solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
 
-  // Outside these the key could name a node built for other cards or another
-  // player count; such a decision has no strategy.
-  const int active = numActingPlayers(game, state);
-  if (active != 2 && active != 3)
-    throw std::out_of_range("no strategy for " + std::to_string(active) + " active players");
-  const uint64_t bucket = solver->holdemBucket[round][active][seat];
-  if (bucket > 9) throw std::out_of_range("no strategy for bucket " + std::to_string(bucket));
+  const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
+  double p[1][NUM_ABSTRACT_ACTIONS];
+  // The session answers std::out_of_range with a call, which is what the
+  // probabilities say for such a state.
+  if (!actionProbabilities(*state, seat, hand, 1, p))
+    throw std::out_of_range("no information set for the state");
 
-  // std::out_of_range when the betting is not in the strategy.
-  const int index = solver->findNode(state)->getRandomActionIndex();
+  // The draw of CFRNode::getRandomActionIndex, over the repaired strategy.
+  double cumulative = 0.0;
+  const double r = pick_a_number(0.0, 1.0);
+  int index = a_call;
+  for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+    cumulative += p[0][a];
+    if (cumulative >= r && p[0][a] > 0.0) {
+      index = a;
+      break;
+    }
+  }
   solver->translate(index, state, &action);
 }
 

@@ -21,6 +21,11 @@
 // A decision whose key the strategy lacks (such a raise, a bucket outside
 // 0 .. 9, a player count other than 2 or 3) raises std::out_of_range from
 // getAction; the session answers it with a call.
+//
+// actionProbabilities is the agent's whole policy as a pure function: what
+// it sends at a state for given hole cards, with the probabilities getAction
+// draws from. Tools that measure the agent (a local best response) query it
+// for every hand an opponent might hold, from several threads at once.
 #ifndef MORVANE_LIMITHOLDEMAGENT_H
 #define MORVANE_LIMITHOLDEMAGENT_H
 
@@ -62,6 +67,17 @@ class LimitHoldemAgent : public PokerAgent {
 
   CFR* getSolver() const { return solver.get(); }
   EquityTables* getEquityTables() const { return tables.get(); }
+
+  // probabilities[k] = (fold, call, raise) that the agent sends as `seat`
+  // at `state` holding hands[k] (the board is read from `state`, the seat's
+  // hole cards there are ignored): the average strategy of the hand's
+  // information set, with a fold where nothing is owed and a raise where
+  // none is legal moved to the call, as the session repairs them; a call
+  // where the strategy lacks the state. Returns whether the strategy covers
+  // the state (false when it lacks it for any of the hands). Reads only its
+  // arguments and the loaded strategy and tables: no output, no draws.
+  bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                           size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const;
 
   void holeCards(uint8_t* cards, uint8_t player) override;
   void getAction(Action& action) override;

@@ -48,8 +48,11 @@ uint64_t CFR::cardBucket(const State* state, int seat, int round, int acting) co
 
 std::string CFR::abstraction(const State* state) {
   const uint8_t seat = currentPlayer(game, state);
-  const uint8_t round = state->round;
-  return infoSetKey(game, state, cardBucket(state, seat, round, numActingPlayers(game, state)));
+  return abstraction(state, cardBucket(state, seat, state->round, numActingPlayers(game, state)));
+}
+
+std::string CFR::abstraction(const State* state, uint64_t bucket) const {
+  return infoSetKey(game, state, bucket);
 }
 
 void CFR::getAbstractedAction(int index, const State*, Action* action) {
@@ -91,19 +94,22 @@ CFRNode* CFR::findNode(const State* state) {
 }
 
 CFRNode* CFR::findNode(const std::string& key) {
-  if (store) {
-    if (CFRNode* node = store->find(key)) return node;
-    throw std::out_of_range("no information set " + key);
-  }
+  if (const CFRNode* node = lookupNode(key)) return const_cast<CFRNode*>(node);
+  throw std::out_of_range("no information set " + key);
+}
+
+const CFRNode* CFR::lookupNode(const std::string& key) const {
+  if (store) return store->find(key);
   // "seat:round:..." names the map.
   const size_t first = key.find(':');
   const size_t second = first == std::string::npos ? first : key.find(':', first + 1);
-  if (second == std::string::npos) throw std::out_of_range("no information set " + key);
+  if (second == std::string::npos) return nullptr;
   const int seat = std::atoi(key.c_str());
   const int round = std::atoi(key.c_str() + first + 1);
-  if (seat < 0 || seat >= game->numPlayers || round < 0 || round >= game->numRounds)
-    throw std::out_of_range("no information set " + key);
-  return map(round, seat).at(key).get();
+  if (seat < 0 || seat >= game->numPlayers || round < 0 || round >= game->numRounds) return nullptr;
+  const NodeMap& nodes = nodeMaps[round + seat * game->numRounds];
+  const auto found = nodes.find(key);
+  return found == nodes.end() ? nullptr : found->second.get();
 }
 
 void CFR::createAbstractedGameTree(const State* state) {

@@ -57,6 +57,9 @@ class CFR {
 
   // Information-set key of the seat to act in `state`.
   virtual std::string abstraction(const State* state);
+  // The same key with the bucket given rather than read from the bucket
+  // mode; reads nothing but its arguments, so threads may share it.
+  std::string abstraction(const State* state, uint64_t bucket) const;
   // Abstract action index 0/1/2 -> fold/call/raise of size 0; else invalid.
   virtual void getAbstractedAction(int index, const State* state, Action* action);
   // `child` = `state` after the abstract action `index`, which must be valid
@@ -73,6 +76,8 @@ class CFR {
   // Node of the seat to act; std::out_of_range when the key is unknown.
   CFRNode* findNode(const State* state);
   CFRNode* findNode(const std::string& key);
+  // The node of a key in the active representation, or null; a pure read.
+  const CFRNode* lookupNode(const std::string& key) const;
   // Bucket field of the key for `seat` in `round` with `acting` seats still
   // able to act, by the current bucket mode.
   uint64_t cardBucket(const State* state, int seat, int round, int acting) const;

@@ -47,7 +47,7 @@ int InfoSetStore::key(int map, int bucketPos, size_t index, char* out, int capac
 }
 
 
-CFRNode* InfoSetStore::find(const std::string& key) {
+const CFRNode* InfoSetStore::find(const std::string& key) const {
   const Game* game = tree_->game();
   InfoSetKeyFields fields;
   if (!parseInfoSetKey(key, &fields)) return nullptr;

@@ -51,7 +51,10 @@ class InfoSetStore {
   // `capacity` (then the text is cut).
   int key(int map, int bucketPos, size_t index, char* out, int capacity) const;
   // The record of a key, or null when the store has none.
-  CFRNode* find(const std::string& key);
+  CFRNode* find(const std::string& key) {
+    return const_cast<CFRNode*>(static_cast<const InfoSetStore*>(this)->find(key));
+  }
+  const CFRNode* find(const std::string& key) const;
 
   // Every record with its key, in file order.
   template <typename Visit>

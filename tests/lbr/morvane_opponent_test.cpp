@@ -1,0 +1,175 @@
+// The hold'em player as the LBR's opponent: the agent's query gives the
+// average strategy of the hand's information set, repaired as the session
+// repairs it, and a call where the strategy lacks the state; the tool
+// refuses what it cannot measure and makes nothing.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "agents/LimitHoldemAgent.h"
+#include "holdem_agent_support.h"
+#include "morvane_opponent.h"
+
+namespace {
+
+class MorvaneQuery : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    ASSERT_TRUE(makeHoldemWorkDir(dir_->path()));
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_->path());
+    std::filesystem::remove_all("strategies");
+    std::filesystem::create_directory("strategies");
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  static std::unique_ptr<LimitHoldemAgent> start(const char* gameFile) {
+    testing::internal::CaptureStdout();
+    auto agent = std::make_unique<LimitHoldemAgent>(gameFile, 10);
+    testing::internal::GetCapturedStdout();
+    return agent;
+  }
+
+  static TempDir* dir_;
+  std::filesystem::path previous_;
+};
+
+TempDir* MorvaneQuery::dir_ = nullptr;
+
+void setSums(CFR* solver, const std::string& key, double fold, double call, double raise) {
+  CFRNode* node = solver->findNode(key);
+  node->strategySum[0] = fold;
+  node->strategySum[1] = call;
+  node->strategySum[2] = raise;
+}
+
+TEST_F(MorvaneQuery, ProbabilitiesAreTheAverageStrategyOfTheHandsBucket) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[0], "strategies/holdem.limit.2p/strategy"));
+  auto agent = start(kHoldemGames[0]);
+  CFR* solver = agent->getSolver();
+  EquityTables* tables = agent->getEquityTables();
+  const Game* game = solver->getGame();
+
+  // Seat 1 opens the pre-flop; the pair of aces is in bucket 3, every other
+  // hand in bucket 0.
+  const uint8_t hands[3][2] = {{makeCard(12, 3), makeCard(12, 2)},
+                               {makeCard(5, 0), makeCard(0, 1)},
+                               {makeCard(12, 0), makeCard(12, 1)}};
+  tables->getHoldemTable(2, 0, LimitHoldemAgent::twoPlayerPosition(1))
+      [hand_index_last(tables->getIndexer(0), hands[0])] = 3;
+  setSums(solver, "1:0:3:", 0.0, 1.0, 3.0);
+  setSums(solver, "1:0:0:", 2.0, 1.0, 1.0);
+
+  State state;
+  initState(game, 0, &state);
+  double p[3][3];
+  ASSERT_TRUE(agent->actionProbabilities(state, 1, hands, 3, p));
+  const double expected[3][3] = {{0.0, 0.25, 0.75}, {0.5, 0.25, 0.25}, {0.0, 0.25, 0.75}};
+  for (int k = 0; k < 3; ++k)
+    for (int a = 0; a < 3; ++a) EXPECT_DOUBLE_EQ(p[k][a], expected[k][a]) << k << " " << a;
+
+  // The same as the solver's own node for the state, keyed the way the
+  // agent keys its decision.
+  solver->useCardAbstraction = solver->useHoldemTables = true;
+  solver->holdemBucket[0][2][1] = 0;
+  double reference[3];
+  solver->findNode(&state)->getAverageStrategy(reference);
+  for (int a = 0; a < 3; ++a) EXPECT_DOUBLE_EQ(p[1][a], reference[a]);
+
+  // With nothing owed, the fold the strategy may hold is sent as a check.
+  const Action call{a_call, 0};
+  doAction(game, &call, &state);
+  setSums(solver, "0:0:0:c", 0.0, 1.0, 1.0);
+  ASSERT_TRUE(agent->actionProbabilities(state, 0, hands + 1, 1, p));
+  EXPECT_DOUBLE_EQ(p[0][0], 0.0);
+  EXPECT_DOUBLE_EQ(p[0][1], 0.5);
+  EXPECT_DOUBLE_EQ(p[0][2], 0.5);
+}
+
+TEST_F(MorvaneQuery, AStateOutsideTheStrategyIsACall) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
+  auto agent = start(kHoldemGames[2]);
+  const Game* game = agent->getSolver()->getGame();
+  State state;
+  initState(game, 0, &state);
+  const Action raise{a_raise, 300};  // no-limit strategies hold no raise
+  doAction(game, &raise, &state);
+  const uint8_t hand[1][2] = {{makeCard(3, 0), makeCard(7, 2)}};
+  double p[1][3];
+  EXPECT_FALSE(agent->actionProbabilities(state, 0, hand, 1, p));
+  EXPECT_EQ(p[0][0], 0.0);
+  EXPECT_EQ(p[0][1], 1.0);
+  EXPECT_EQ(p[0][2], 0.0);
+}
+
+struct ToolRun {
+  int status;
+  std::string out, err;
+};
+
+ToolRun runLbr(const std::string& dir, const std::string& args) {
+  const std::string command = "cd '" + dir + "' && " LBR_PATH " " + args + " > lbr.out 2> lbr.err";
+  const int raw = std::system(command.c_str());
+  auto slurp = [&](const char* name) {
+    std::ifstream in(dir + "/" + name);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::filesystem::remove(dir + "/" + name);
+    return text.str();
+  };
+  return ToolRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp("lbr.out"), slurp("lbr.err")};
+}
+
+bool oneErrorLine(const std::string& err) {
+  return err.rfind("ERROR: ", 0) == 0 && err.find('\n') == err.size() - 1;
+}
+
+TEST_F(MorvaneQuery, TheToolMeasuresAStoredStrategyAndRefusesWhatItCannot) {
+  const std::string dir = std::filesystem::current_path();
+  const std::string limit = kHoldemGames[0];
+
+  // No strategy: refused, and nothing is trained or written.
+  ToolRun run = runLbr(dir, "--deals 2 " + limit);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(oneErrorLine(run.err)) << run.err;
+  EXPECT_TRUE(std::filesystem::is_empty("strategies"));
+
+  for (const std::string& args :
+       {std::string("holdem.limit.3p.game"), std::string(POKER_GAMES_DIR "/kuhn.limit.3p.game"),
+        std::string("no-such.game"), "--abstraction large " + limit,
+        "--opponent nobody " + limit, "--actions fcpa " + limit,
+        "--actions fcr " + std::string(kHoldemGames[2]), "--rounds early " + limit,
+        "--deals 0 " + limit}) {
+    run = runLbr(dir, args);
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_TRUE(oneErrorLine(run.err)) << args << ": " << run.err;
+  }
+
+  run = runLbr(dir, "--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("--opponent"), std::string::npos);
+
+  // With the strategy: the last line is the result.
+  ASSERT_TRUE(saveHoldemStrategy(limit, "strategies/holdem.limit.2p/strategy"));
+  run = runLbr(dir, "--deals 3 --threads 2 " + limit);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string last = run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1);
+  EXPECT_TRUE(std::regex_match(last, std::regex("lbr: -?[0-9]+\\.[0-9] \u00b1 [0-9]+\\.[0-9] "
+                                                "mbb/g \\(95%\\), 3 deals\n")))
+      << last;
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#include "morvane_opponent.h"
+
+#include "abstraction/EquityTables.h"
+#include "agents/LimitHoldemAgent.h"
+#include "solver/cfr.h"
+#include "solver/strategy_check.h"
+#include "common/util.h"
+
+namespace lbr {
+
+const char* const ABSTRACTIONS = "standard";
+
+bool knownAbstraction(const std::string& name) { return name == "standard"; }
+
+std::string MorvaneOpponent::missing(const Game* game, const std::string&) {
+  // Classes per round of the bucket tables (one byte per class).
+  const uint64_t classes[4] = {169, 1286792, 13960050, 123156254};
+  for (int players = 2; players <= 3; ++players)
+    for (int round = 0; round < 4; ++round)
+      for (int position = 0; position < players; ++position) {
+        const std::string path = EquityTables::holdemFileName(players, round, position);
+        if (!table_file_ok(path, classes[round]))
+          return "no usable bucket table " + path + " (run morvane once in this directory)";
+      }
+  const std::string path = LimitHoldemAgent::strategyPath(game);
+  if (!file_exist(path.c_str()))
+    return "no strategy " + path + " (run morvane once in this directory)";
+  CFR check(game);
+  const std::string problem = loadCheckedHoldemStrategy(check, path, true);
+  if (!problem.empty()) return "strategy " + path + " is unusable: " + problem;
+  return "";
+}
+
+MorvaneOpponent::MorvaneOpponent(const Game* game, const std::string& gameFile)
+    : Opponent(game), agent_(std::make_unique<LimitHoldemAgent>(gameFile.c_str())) {}
+
+MorvaneOpponent::~MorvaneOpponent() = default;
+
+void MorvaneOpponent::actionProbabilities(const State& state, uint8_t seat,
+                                          const uint8_t (*hands)[2], size_t count,
+                                          double (*probabilities)[3]) const {
+  agent_->actionProbabilities(state, seat, hands, count, probabilities);
+}
+
+}  // namespace lbr

@@ -1,0 +1,42 @@
+// The hold'em player's strategy as an LBR opponent: the agent itself, loaded
+// from "strategies/" and "lookup/" in the working directory, queried through
+// LimitHoldemAgent::actionProbabilities, so that the LBR meets exactly what
+// the player plays (its buckets, its average strategy, its answer to states
+// the strategy lacks).
+#ifndef LBR_MORVANE_OPPONENT_H
+#define LBR_MORVANE_OPPONENT_H
+
+#include <memory>
+#include <string>
+
+#include "opponent.h"
+
+class LimitHoldemAgent;
+
+namespace lbr {
+
+// Card abstractions the player can play; "standard": ten buckets per round.
+bool knownAbstraction(const std::string& name);
+extern const char* const ABSTRACTIONS;  // the names, for messages
+
+class MorvaneOpponent : public Opponent {
+ public:
+  // What is missing or unusable for the player of `game` in the working
+  // directory (the strategy file, a bucket table), or "" when it can be
+  // loaded without training or generating anything.
+  static std::string missing(const Game* game, const std::string& abstraction);
+
+  // Loads the player; call only after missing() returned "".
+  MorvaneOpponent(const Game* game, const std::string& gameFile);
+  ~MorvaneOpponent() override;
+
+  void actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                           size_t count, double (*probabilities)[3]) const override;
+
+ private:
+  std::unique_ptr<LimitHoldemAgent> agent_;
+};
+
+}  // namespace lbr
+
+#endif
