@@ -63,35 +63,30 @@ int bindTo(int sock, in_addr address, uint16_t port) {
   return bind(sock, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
 }
 
-int listenOn(in_addr address, uint16_t* desiredPort) {
+// A socket listening on the port, or -1.
+int listenOnPort(in_addr address, uint16_t port) {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
   if (sock < 0) return -1;
   const int on = 1;
-  if (setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) < 0) {
-    close(sock);
-    return -1;
-  }
-  if (*desiredPort != 0) {
-    if (bindTo(sock, address, *desiredPort) < 0) {
-      close(sock);
-      return -1;
-    }
-  } else {
-    bool bound = false;
-    for (int attempt = 0; attempt < 11 && !bound; ++attempt) {
-      *desiredPort = static_cast<uint16_t>(random() % 64512 + 1024);
-      bound = bindTo(sock, address, *desiredPort) == 0;
-    }
-    if (!bound) {
-      close(sock);
-      return -1;
-    }
-  }
-  if (listen(sock, 8) < 0) {
+  if (setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) < 0 || bindTo(sock, address, port) < 0 ||
+      listen(sock, 8) < 0) {
     close(sock);
     return -1;
   }
   return sock;
+}
+
+int listenOn(in_addr address, uint16_t* desiredPort) {
+  if (*desiredPort != 0) return listenOnPort(address, *desiredPort);
+  // A random port can be taken by another process between our bind and our
+  // listen (with SO_REUSEADDR both binds succeed while neither listens yet),
+  // so a failed listen counts as a failed attempt, like a failed bind.
+  for (int attempt = 0; attempt < 11; ++attempt) {
+    *desiredPort = static_cast<uint16_t>(random() % 64512 + 1024);
+    const int sock = listenOnPort(address, *desiredPort);
+    if (sock >= 0) return sock;
+  }
+  return -1;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 std::minstd_rand0& global_urng() {
@@ -56,6 +57,44 @@ void makeParentDirectories(const std::string& path) {
 
 namespace {
 
+int64_t freeSpaceForTesting = -1;
+
+// Bytes as "1.2 GB", "3.4 MB" or "512 bytes".
+std::string sizeText(uint64_t bytes) {
+  char text[32];
+  if (bytes >= 1000000000)
+    std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+  else if (bytes >= 1000000)
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+  else
+    std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+  return text;
+}
+
+}  // namespace
+
+void setFreeSpaceForTesting(int64_t bytes) { freeSpaceForTesting = bytes; }
+
+bool enoughFreeSpace(const std::string& path, uint64_t bytes) {
+  uint64_t available;
+  if (freeSpaceForTesting >= 0) {
+    available = static_cast<uint64_t>(freeSpaceForTesting);
+  } else {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct statvfs fs;
+    if (statvfs(dir.c_str(), &fs) != 0) return true;
+    available = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+  }
+  if (bytes <= available) return true;
+  std::fflush(stdout);
+  std::fprintf(stderr, "ERROR: not enough free disk space to write %s: it needs %s, %s are free\n",
+               path.c_str(), sizeText(bytes).c_str(), sizeText(available).c_str());
+  return false;
+}
+
+namespace {
+
 template <typename T>
 T* loadTable(const char* path, size_t n) {
   T* arr = new T[n];
@@ -84,6 +123,7 @@ T* loadTable(const char* path, size_t n) {
 
 template <typename T>
 void saveTable(const char* path, const T* arr, size_t size, const char* condition) {
+  if (!enoughFreeSpace(path, size * sizeof(T))) std::exit(1);
   const std::string tmp = std::string(path) + ".tmp";
   FILE* file = std::fopen(tmp.c_str(), "wb");
   if (!file) {

@@ -36,8 +36,21 @@ int* loadIntTable(const char* path, size_t n);
 uint8_t* loadByteTable(const char* path, size_t n);
 double* loadDoubleTable(const char* path, size_t n);
 
+// Free disk space. Large files (tables, strategies) are checked against the
+// space left on their filesystem before anything is written, so that a full
+// disk is reported up front, naming the file, rather than midway. True when
+// `bytes` fit beside `path`; otherwise one "ERROR: " line on standard error
+// gives the file, the space it needs and the space free, and the result is
+// false. When the free space cannot be found (no such directory yet) the
+// write goes ahead and reports its own failure.
+bool enoughFreeSpace(const std::string& path, uint64_t bytes);
+// Tests stand in a figure for the free space of every filesystem; a negative
+// one restores the real figure.
+void setFreeSpaceForTesting(int64_t bytes);
+
 // Writers create the file under a temporary name and rename it into place, so
-// an interrupted write never leaves a file that loads.
+// an interrupted write never leaves a file that loads. A disk without room
+// for the table stops the program before anything is written.
 void saveIntTable(const char* path, int* arr, size_t n);
 void saveByteTable(const char* path, uint8_t* arr, size_t n);
 void saveDoubleTable(const char* path, double* arr, size_t n);

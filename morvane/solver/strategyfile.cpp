@@ -159,6 +159,15 @@ bool writeStore(int fd, const InfoSetStore& store) {
 }  // namespace
 
 bool CFR::save(const std::string& path) const {
+  // Every map is its record count and its records.
+  uint64_t bytes = 0;
+  if (store) {
+    for (int m = 0; m < store->numMaps(); ++m)
+      bytes += sizeof(uint32_t) + static_cast<uint64_t>(store->mapSize(m)) * RECORD_BYTES;
+  } else {
+    for (const NodeMap& m : nodeMaps) bytes += sizeof(uint32_t) + static_cast<uint64_t>(m.size()) * RECORD_BYTES;
+  }
+  if (!enoughFreeSpace(path, bytes)) return false;
   // Written under a temporary name and renamed into place, so that an
   // interrupted save never leaves a file that loads.
   const std::string tmp = path + ".tmp";

@@ -21,6 +21,7 @@
 
 #include "game.h"
 #include "net.h"
+#include "../seeded_random.h"
 #include "temp_dir.h"
 
 extern char** environ;

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
 #include "net.h"
+#include "../seeded_random.h"
 
 namespace {
 
@@ -139,6 +141,15 @@ TEST(Net, ListenOnAGivenPort) {
   EXPECT_GE(second, 0);
   EXPECT_EQ(again, port);
   if (second >= 0) close(second);
+}
+
+// Unseeded, random() starts every process on the same sequence, and test
+// processes running side by side would keep picking the same ports.
+TEST(Net, TestProcessesDrawTheirOwnRandomPorts) {
+  const long unseeded[] = {1804289383, 846930886, 1681692777};  // glibc, seed 1
+  bool same = true;
+  for (long value : unseeded) same = random() == value && same;
+  EXPECT_FALSE(same);
 }
 
 TEST(Net, PortTextIsTakenWholeOrRefused) {

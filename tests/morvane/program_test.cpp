@@ -23,6 +23,7 @@
 #include "match_support.h"
 #include "net.h"
 #include "support.h"
+#include "../seeded_random.h"
 
 namespace {
 

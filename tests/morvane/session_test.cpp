@@ -18,6 +18,7 @@
 #include "agents/PokerAgent.h"
 #include "net.h"
 #include "support.h"
+#include "../seeded_random.h"
 
 namespace {
 

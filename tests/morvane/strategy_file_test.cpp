@@ -11,6 +11,7 @@
 
 #include "solver/cfr.h"
 #include "support.h"
+#include "common/util.h"
 
 namespace {
 
@@ -93,6 +94,22 @@ TEST_F(StrategyFile, RoundTripIsBitIdenticalAndKeepsExcludedActions) {
   text << loaded;
   EXPECT_EQ(text.str().rfind("0:0:0: \xC2\xBB ( call: ", 0), 0u);
   EXPECT_EQ(text.str().substr(text.str().size() - 2), "\n\n");
+}
+
+// The space a save checks for is the file's exact size.
+TEST_F(StrategyFile, SaveWithoutRoomWritesNothing) {
+  auto cfr = trained();
+  setFreeSpaceForTesting(3 * 4 + 48 * 108 - 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(cfr->save(dir.file("s")));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ERROR: not enough free disk space to write " + dir.file("s") +
+                ": it needs 5196 bytes, 5195 bytes are free\n");
+  EXPECT_FALSE(file_exist(dir.file("s")));
+  EXPECT_FALSE(file_exist(dir.file("s.tmp")));
+  setFreeSpaceForTesting(3 * 4 + 48 * 108);
+  EXPECT_TRUE(cfr->save(dir.file("s")));
+  setFreeSpaceForTesting(-1);
 }
 
 TEST_F(StrategyFile, DamagedFilesAreRefusedAndLeaveNothingLoaded) {

@@ -118,6 +118,29 @@ TEST(TableFiles, UnopenableFileStopsWithAnError) {
               "ERROR: cannot open table file /nonexistent/dir/table");
 }
 
+// A disk without room stops a table write before anything is written; the
+// check sees the real filesystem too.
+TEST(TableFiles, FullDiskStopsBeforeWritingAndNamesTheSizes) {
+  TempDir dir;
+  const std::string path = dir.file("table");
+  double values[1000] = {};
+  setFreeSpaceForTesting(8000);
+  saveDoubleTable(path.c_str(), values, 1000);  // exactly fits
+  EXPECT_EQ(fileSize(path), 8000);
+  setFreeSpaceForTesting(7999);
+  EXPECT_EXIT(saveDoubleTable(dir.file("full").c_str(), values, 1000), testing::ExitedWithCode(1),
+              "^ERROR: not enough free disk space to write " + dir.file("full") +
+                  ": it needs 8000 bytes, 7999 bytes are free\n$");
+  EXPECT_FALSE(file_exist(dir.file("full")));
+  EXPECT_FALSE(file_exist(dir.file("full.tmp")));
+  setFreeSpaceForTesting(-1);
+
+  EXPECT_TRUE(enoughFreeSpace(path, 1));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(enoughFreeSpace(path, uint64_t{1} << 62));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("it needs 4611686018.4 GB"), std::string::npos);
+}
+
 TEST(Split, FollowsStreamReadingRules) {
   using V = std::vector<std::string>;
   EXPECT_EQ(split("a,,b", ','), (V{"a", "", "b"}));
