@@ -1,11 +1,15 @@
 #include "agents/LimitHoldemAgent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
+#include "agents/price_answer.h"
+#include "cards/table_checks.h"
+#include "showdown.h"
 #include "solver/strategy_check.h"
 #include "solver/training_checkpoint.h"
 #include "tablemaking/street_solver.h"
@@ -83,6 +87,23 @@ void LimitHoldemAgent::loadTables() {
   tables->freeUtility();
 }
 
+void LimitHoldemAgent::loadPriceTables() {
+  for (int round = 0; round + 1 < game->numRounds; ++round) {
+    const std::string name = EquityTables::equityFileName(2, round);
+    const uint64_t n = tables->getRoundSize(round);
+    if (table_file_ok(name, n * sizeof(double))) {
+      std::unique_ptr<double[]> table(loadDoubleTable(name.c_str(), n));
+      if (equityTableProblem(table.get(), n).empty()) {
+        tables->setEquityTable(2, round, table.release());
+        continue;
+      }
+    }
+    // Missing or damaged: made (and reported) as on a first start.
+    tables->prepareEquityRound(round);
+    tables->setEquityTable(3, round, nullptr);  // only two players play no-limit
+  }
+}
+
 void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver = std::make_unique<HoldemSolver>(game);
   solver->setUseFlatStore(flatStore);
@@ -90,6 +111,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
   if (problem.empty()) {
     loadTables();
+    if (game->bettingType != limitBetting) loadPriceTables();
     solver->setEquityTables(tables.get());
     return;
   }
@@ -120,6 +142,30 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
     removeTrainingCheckpoint(checkpoint);
   else
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
+  if (game->bettingType != limitBetting) loadPriceTables();
+}
+
+double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t b) const {
+  const int round = state.round;
+  const int boardCards = sumBoardCards(game, round);
+  if (round == game->numRounds - 1) {
+    uint64_t cards = gamecore::cardBit(a) | gamecore::cardBit(b);
+    for (int c = 0; c < boardCards; ++c) cards |= gamecore::cardBit(state.boardCards[c]);
+    return gamecore::rankShowdownHand(cards);
+  }
+  uint8_t hand[MAX_HOLE_CARDS + MAX_BOARD_CARDS] = {a, b};
+  for (int c = 0; c < boardCards; ++c) hand[2 + c] = state.boardCards[c];
+  return tables->getEquityTable(2, round)[hand_index_last(tables->getIndexer(round), hand)];
+}
+
+double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
+                                             const uint8_t* hole) const {
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+  const std::vector<Holding> range =
+      rangeHoldings(state.boardCards, sumBoardCards(game, state.round), strength);
+  return equityAgainstRange(strength(hole[0], hole[1]), hole, range,
+                            raiserRangeShare(game, &state, seat),
+                            state.round == game->numRounds - 1);
 }
 
 bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
@@ -142,6 +188,13 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   const CFRNode* nodeOf[256];
   bool looked[256] = {};
   bool covered = true;
+  // The price rule's range, made at the first hand that needs it.
+  std::vector<Holding> range;
+  double share = 1.0;
+  bool rangeMade = false;
+  const bool lastRound = round == game->numRounds - 1;
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+
   uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
   const int board = sumBoardCards(game, round);
   for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
@@ -153,26 +206,39 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
       cards[1] = hands[k][1];
       const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
       if (!looked[bucket]) {
-        nodeOf[bucket] = bucket <= 9 ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
+        nodeOf[bucket] =
+            bucket <= 9 ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
         looked[bucket] = true;
       }
       node = nodeOf[bucket];
     }
-    if (!node) {
-      covered = false;
-      p[a_fold] = 0.0;
-      p[a_call] = 1.0;
-      p[a_raise] = 0.0;
+    if (node) {
+      node->getAverageStrategy(p);
+      if (!canFold) {
+        p[a_call] += p[a_fold];
+        p[a_fold] = 0.0;
+      }
+      if (!canRaise) {
+        p[a_call] += p[a_raise];
+        p[a_raise] = 0.0;
+      }
       continue;
     }
-    node->getAverageStrategy(p);
-    if (!canFold) {
-      p[a_call] += p[a_fold];
-      p[a_fold] = 0.0;
+    covered = false;
+    p[a_fold] = 0.0;
+    p[a_call] = 1.0;
+    p[a_raise] = 0.0;
+    if (game->bettingType == limitBetting) continue;
+    if (!rangeMade) {
+      range = rangeHoldings(state.boardCards, board, strength);
+      share = raiserRangeShare(game, &state, seat);
+      rangeMade = true;
     }
-    if (!canRaise) {
-      p[a_call] += p[a_raise];
-      p[a_raise] = 0.0;
+    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range, share,
+                                             lastRound);
+    if (priceAnswer(game, &state, seat, equity).type == a_fold) {
+      p[a_fold] = 1.0;
+      p[a_call] = 0.0;
     }
   }
   return covered;
@@ -185,8 +251,7 @@ void LimitHoldemAgent::getAction(Action& action) {
   // From the first decision on the solver keys by the bucket tables.
   solver->useCardAbstraction = true;
   solver->useHoldemTables = true;
-
-  // The buckets of the decision, kept in the solver as its key reads them.
+  // The solver's bucket of the seat in this round, as its keys read it.
   const int round = state->round;
   uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
   int n = 0;
@@ -198,10 +263,15 @@ void LimitHoldemAgent::getAction(Action& action) {
 
   const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
   double p[1][NUM_ABSTRACT_ACTIONS];
-  // The session answers std::out_of_range with a call, which is what the
-  // probabilities say for such a state.
-  if (!actionProbabilities(*state, seat, hand, 1, p))
-    throw std::out_of_range("no information set for the state");
+  if (!actionProbabilities(*state, seat, hand, 1, p)) {
+    // The session answers std::out_of_range with a call and a warning, which
+    // is what the probabilities say in a limit game.
+    if (game->bettingType == limitBetting) throw std::out_of_range("no information set for the state");
+    if (!toldOfPriceAnswers)
+      std::cout << "Warning: betting the strategy does not hold (first in hand " << state->handId
+                << "); such states are answered by fold or call by price" << std::endl;
+    toldOfPriceAnswers = true;
+  }
 
   // The draw of CFRNode::getRandomActionIndex, over the repaired strategy.
   double cumulative = 0.0;

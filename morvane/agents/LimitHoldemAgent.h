@@ -18,9 +18,18 @@
 // game a raise of size 0 is never legal, so that strategy only folds and
 // calls; an opponent's raise leads to a betting history it does not hold.
 //
-// A decision whose key the strategy lacks (such a raise, a bucket outside
-// 0 .. 9, a player count other than 2 or 3) raises std::out_of_range from
-// getAction; the session answers it with a call.
+// In the no-limit game an opponent's raise is the normal case, and the
+// answer to any betting the strategy does not hold is fold or call by price
+// (price_answer.h): call when the hand's chance of winning against the hands
+// that raise that way pays for the share of the final pot the call adds, else
+// fold; never a raise. The hand's chances come from the two-player equity
+// tables of the pre-flop, flop and turn (held for this, 120 MB) and on the
+// river from the showdown values themselves. One "Warning: " line tells of
+// the first such decision; later ones pass silently.
+//
+// In the limit games a decision whose key the strategy lacks (a bucket
+// outside 0 .. 9, a player count other than 2 or 3) raises std::out_of_range
+// from getAction; the session answers it with a call and a warning.
 //
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
@@ -65,19 +74,25 @@ class LimitHoldemAgent : public PokerAgent {
   // no two-player table of a third seat).
   static int twoPlayerPosition(int seat) { return seat == 0 ? 0 : 1; }
 
-  CFR* getSolver() const { return solver.get(); }
-  EquityTables* getEquityTables() const { return tables.get(); }
-
   // probabilities[k] = (fold, call, raise) that the agent sends as `seat`
   // at `state` holding hands[k] (the board is read from `state`, the seat's
   // hole cards there are ignored): the average strategy of the hand's
   // information set, with a fold where nothing is owed and a raise where
-  // none is legal moved to the call, as the session repairs them; a call
-  // where the strategy lacks the state. Returns whether the strategy covers
-  // the state (false when it lacks it for any of the hands). Reads only its
-  // arguments and the loaded strategy and tables: no output, no draws.
+  // none is legal moved to the call, as the session repairs them. Where the
+  // strategy lacks the state: in no-limit the fold or call by price, for
+  // certain; in limit a call. Returns whether the strategy covers the state
+  // (false when it lacks it for any of the hands). getAction draws from
+  // these. Reads only its arguments and the loaded strategy and tables: no
+  // output, no draws, so that tools may ask it for any hand, from several
+  // threads at once.
   bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
                            size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const;
+  // The chance of `hole` against the range of the last raise at `state`, as
+  // the price rule reads it (no-limit only).
+  double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;
+
+  CFR* getSolver() const { return solver.get(); }
+  EquityTables* getEquityTables() const { return tables.get(); }
 
   void holeCards(uint8_t* cards, uint8_t player) override;
   void getAction(Action& action) override;
@@ -92,9 +107,17 @@ class LimitHoldemAgent : public PokerAgent {
   // The bucket tables, and the equity tables when a bucket table has to be
   // computed first.
   void loadTables();
+  // The two-player equity tables of every round but the last, for the price
+  // rule of the no-limit game.
+  void loadPriceTables();
+  // Strength of a holding on the board of `state` for the price rule: the
+  // showdown value on the last round, else the two-player equity table's
+  // chance against a random hand.
+  double holdingStrength(const State& state, uint8_t a, uint8_t b) const;
 
   std::unique_ptr<CFR> solver;
   std::unique_ptr<EquityTables> tables;  // lent to the solver
+  bool toldOfPriceAnswers = false;
 };
 
 #endif

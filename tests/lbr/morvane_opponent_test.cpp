@@ -1,7 +1,8 @@
 // The hold'em player as the LBR's opponent: the agent's query gives the
 // average strategy of the hand's information set, repaired as the session
-// repairs it, and a call where the strategy lacks the state; the tool
-// refuses what it cannot measure and makes nothing.
+// repairs it, and where the strategy lacks the state the answer by price of
+// the no-limit player; the tool refuses what it cannot measure and makes
+// nothing.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -99,7 +100,9 @@ TEST_F(MorvaneQuery, ProbabilitiesAreTheAverageStrategyOfTheHandsBucket) {
   EXPECT_DOUBLE_EQ(p[0][2], 0.5);
 }
 
-TEST_F(MorvaneQuery, AStateOutsideTheStrategyIsACall) {
+// The test tables read every chance before the river as even, which pays
+// the price (a third) of the call of a pot-sized raise.
+TEST_F(MorvaneQuery, AStateOutsideTheNoLimitStrategyIsAnsweredByPrice) {
   ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
   auto agent = start(kHoldemGames[2]);
   const Game* game = agent->getSolver()->getGame();
@@ -170,6 +173,18 @@ TEST_F(MorvaneQuery, TheToolMeasuresAStoredStrategyAndRefusesWhatItCannot) {
   EXPECT_TRUE(std::regex_match(last, std::regex("lbr: -?[0-9]+\\.[0-9] \u00b1 [0-9]+\\.[0-9] "
                                                 "mbb/g \\(95%\\), 3 deals\n")))
       << last;
+
+  // The no-limit player needs the equity tables it prices raises with; the
+  // tool refuses to start it without them rather than let it make them.
+  const std::string nolimit = kHoldemGames[2];
+  ASSERT_TRUE(saveHoldemStrategy(nolimit, "strategies/holdem.nolimit.2p/strategy"));
+  std::filesystem::rename("lookup/turn_2p", "turn_2p.kept");
+  run = runLbr(dir, "--deals 1 " + nolimit);
+  std::filesystem::rename("turn_2p.kept", "lookup/turn_2p");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "ERROR: no usable equity table lookup/turn_2p (run morvane once in this directory)\n");
+  EXPECT_FALSE(std::filesystem::exists("lookup/turn_2p.tmp"));
 }
 
 }  // namespace

@@ -34,9 +34,10 @@ inline bool sparseFile(const std::string& path, uint64_t bytes) {
 }
 
 // Fills dir with the game files, "strategies/" and a "lookup/" directory
-// holding every hold'em bucket table at its full size (which is all the agent
-// reads), and the evaluator state table of the test build when
-// POKER_TEST_LOOKUP names it.
+// holding every hold'em bucket table and the equity tables of the rounds
+// before the river at their full sizes (which is all the agent reads; the
+// no-limit agent's price rule then reads every chance as 0), and the
+// evaluator state table of the test build when POKER_TEST_LOOKUP names it.
 inline bool makeHoldemWorkDir(const std::string& dir) {
   namespace fs = std::filesystem;
   for (const char* name : kHoldemGames) fs::copy_file(holdemGamePath(name), dir + "/" + name);
@@ -51,6 +52,10 @@ inline bool makeHoldemWorkDir(const std::string& dir) {
       for (int position = 0; position < players; ++position)
         ok = ok && sparseFile(dir + "/" + EquityTables::holdemFileName(players, round, position),
                               sizes[round]);
+  for (int players = 2; players <= 3; ++players)
+    for (int round = 0; round < 3; ++round)
+      ok = ok && sparseFile(dir + "/" + EquityTables::equityFileName(players, round),
+                            sizes[round] * sizeof(double));
   return ok;
 }
 

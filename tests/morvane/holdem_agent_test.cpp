@@ -221,10 +221,56 @@ TEST_F(HoldemAgent, NoLimitStrategyNeverRaisesAndHoldsNoRaisedBetting) {
     agent->decide("MATCHSTATE:0:0:cc/:9d9c|/Ad2c3d", &action);
     EXPECT_NE(action.type, a_raise);
   }
-  // An opponent's raise, and an all-in that leaves only the agent able to act.
-  EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r300:9d9c|"), std::out_of_range);
-  EXPECT_THROW(agent->decideOnly("MATCHSTATE:0:0:r20000:9d9c|"), std::out_of_range);
+}
+
+// Betting the strategy does not hold is answered by fold or call by price. The
+// test's equity tables read every chance as 0, so before the river every hand
+// is even against every other; the river compares showdown values.
+TEST_F(HoldemAgent, NoLimitAnswersUnheldBettingByPrice) {
+  ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
+  std::string out;
+  auto agent = start(kHoldemGames[2], &out);
+  EXPECT_EQ(agent->getEquityTables()->getEquityTable(3, 1), nullptr);
+  const auto answers = [&](const char* line, ActionType expected) {
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 20; ++i) {
+      Action action;
+      agent->decide(line, &action);
+      EXPECT_EQ(action.type, expected) << line;
+    }
+    return testing::internal::GetCapturedStdout();
+  };
+  // Even chances pay a price of 1/3, and of 19,900 / 40,000 for a shove that
+  // leaves only the agent able to act.
+  const std::string told = answers("MATCHSTATE:0:0:r300:9d9c|", a_call);
+  EXPECT_EQ(told,
+            "Warning: betting the strategy does not hold (first in hand 0); such states are "
+            "answered by fold or call by price\n");
+  EXPECT_EQ(answers("MATCHSTATE:0:0:r20000:9d9c|", a_call), "");
   EXPECT_EQ(numActingPlayers(agent->definition(), &agent->state()), 1);
+  // A river bet of the pot: seven high folds, the royal flush calls.
+  EXPECT_EQ(answers("MATCHSTATE:0:1:cc/cc/cc/cr300:2c7d|/AsKsQs/Js/3h", a_fold), "");
+  EXPECT_EQ(answers("MATCHSTATE:0:1:cc/cc/cc/cr300:Ts9d|/AsKsQs/Js/3h", a_call), "");
+  // A check after the raise of an earlier round costs nothing.
+  EXPECT_EQ(answers("MATCHSTATE:1:2:r300c/c:|2c7d/AsKsQs", a_call), "");
+
+  // The query behind the decisions: for any holdings at once, silently.
+  agent->see("MATCHSTATE:0:3:cc/cc/cc/cr300:2c7d|/AsKsQs/Js/3h");
+  const State state = agent->state();
+  const uint8_t hands[2][2] = {{makeCard(0, 0), makeCard(5, 1)},   // 2c7d
+                               {makeCard(8, 3), makeCard(7, 1)}};  // Ts9d
+  double probs[2][NUM_ABSTRACT_ACTIONS];
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(agent->actionProbabilities(state, 0, hands, 2, probs));
+  EXPECT_EQ(std::vector<double>(probs[0], probs[0] + 3), (std::vector<double>{1, 0, 0}));
+  EXPECT_EQ(std::vector<double>(probs[1], probs[1] + 3), (std::vector<double>{0, 1, 0}));
+  EXPECT_LT(agent->equityAgainstRaiser(state, 0, hands[0]), 0.05);
+  EXPECT_DOUBLE_EQ(agent->equityAgainstRaiser(state, 0, hands[1]), 1.0);
+  // At a held key: the strategy's average (zero sums: fold and call alike).
+  agent->see("MATCHSTATE:1:4::|AsKs");
+  EXPECT_TRUE(agent->actionProbabilities(agent->state(), 1, hands, 1, probs));
+  EXPECT_EQ(std::vector<double>(probs[0], probs[0] + 3), (std::vector<double>{0.5, 0.5, 0}));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST_F(HoldemAgent, FirstStartTrainsAndSavesThenLaterStartsLoad) {
@@ -326,8 +372,9 @@ TEST_F(HoldemAgent, NonRegularStrategyIsRefusedUnopened) {
 }
 
 // A whole session over a socket pair: the no-limit agent meets raises its
-// strategy cannot hold and answers them with calls, warning once per hand.
-TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
+// strategy cannot hold and answers them by price (with the test's tables:
+// calls), telling of the first one only.
+TEST_F(HoldemAgent, SessionAnswersUnheldRaisesByPrice) {
   ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[2], "strategies/holdem.nolimit.2p/strategy"));
   auto agent = start(kHoldemGames[2]);
   int fds[2];
@@ -374,8 +421,8 @@ TEST_F(HoldemAgent, SessionAnswersAnUnheldRaiseWithACall) {
   for (size_t at = out.find("Warning: "); at != std::string::npos;
        at = out.find("Warning: ", at + 1))
     ++warnings;
-  EXPECT_EQ(warnings, 2u) << out;
-  EXPECT_NE(out.find("Warning: no strategy for the state MATCHSTATE:0:0:r300:9d9c|, calling\n"),
+  EXPECT_EQ(warnings, 1u) << out;
+  EXPECT_NE(out.find("Warning: betting the strategy does not hold (first in hand 0)"),
             std::string::npos)
       << out;
 }

@@ -86,6 +86,31 @@ TEST_F(Program, CommandLineAndGameErrors) {
   EXPECT_EQ(r.err, "ERROR: no agent for game ./kuhn.limit.3p.game\n");
 }
 
+TEST_F(Program, AbstractionOptionAnywhereWithOneErrorLineForWhatCannotPlay) {
+  ProcessResult r = runIn(dir.path(), morvane + " kuhn.limit.3p.game --abstraction huge localhost 1");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, morvane + "\nkuhn.limit.3p.game\n--abstraction\nhuge\nlocalhost\n1\n");
+  EXPECT_EQ(r.err, "ERROR: unknown abstraction 'huge' (standard, large)\n");
+
+  r = runIn(dir.path(), morvane + " kuhn.limit.3p.game localhost 1 --abstraction large");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "ERROR: the large abstraction plays holdem.limit.2p.reverse_blinds.game and "
+            "holdem.nolimit.2p.reverse_blinds.game only, not kuhn.limit.3p.game\n");
+
+  // The option takes no positional place: two arguments are still too few.
+  r = runIn(dir.path(), morvane + " --abstraction=standard kuhn.limit.3p.game localhost");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "usage: player game server port\n");
+
+  // "standard" plays as without the option.
+  makeStrategies();
+  r = runIn(dir.path(), morvane + " --abstraction standard kuhn.limit.3p.game localhost http");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("NashConv of strategy 2: "), std::string::npos);
+  EXPECT_EQ(r.err, "ERROR: invalid port http\n");
+}
+
 TEST_F(Program, PortIsCheckedAfterLoadingAndAFailedConnectionExitsOne) {
   makeStrategies();
   ProcessResult r = runIn(dir.path(), morvane + " kuhn.limit.3p.game localhost http");

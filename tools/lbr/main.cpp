@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "common/abstraction_option.h"
 #include "game.h"
 #include "lbr.h"
 #include "morvane_opponent.h"
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
         "", "opponent", "morvane (default), fold, call, raise or random.", false, "morvane",
         "NAME", cmd);
     TCLAP::ValueArg<std::string> abstractionArg(
-        "", "abstraction", "Card abstraction of morvane's strategy: standard (default).", false,
+        "", "abstraction", "Abstraction of morvane's strategy: standard (default) or large.", false,
         "standard", "NAME", cmd);
     TCLAP::UnlabeledValueArg<std::string> gameArg("game-file", "A two-player hold'em game.", true,
                                                   "", "GAME_FILE", cmd);
@@ -122,8 +123,10 @@ int main(int argc, char** argv) {
   if (roundsName == "all") settings.rounds = lbr::Rounds::all;
   else if (roundsName == "late") settings.rounds = lbr::Rounds::late;
   else fail("unknown rounds '" + roundsName + "' (all, late)");
-  if (!lbr::knownAbstraction(abstraction))
-    fail("unknown abstraction '" + abstraction + "' (known: " + lbr::ABSTRACTIONS + ")");
+  Abstraction chosen = Abstraction::standard;
+  if (!parseAbstractionName(abstraction, &chosen))
+    fail("unknown abstraction '" + abstraction + "' (" + abstractionNameList() + ")");
+  if (chosen == Abstraction::large) fail("the large abstraction is not built yet");
 
   std::unique_ptr<lbr::Opponent> opponent;
   if (opponentName == "morvane") {

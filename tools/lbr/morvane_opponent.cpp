@@ -8,10 +8,6 @@
 
 namespace lbr {
 
-const char* const ABSTRACTIONS = "standard";
-
-bool knownAbstraction(const std::string& name) { return name == "standard"; }
-
 std::string MorvaneOpponent::missing(const Game* game, const std::string&) {
   // Classes per round of the bucket tables (one byte per class).
   const uint64_t classes[4] = {169, 1286792, 13960050, 123156254};
@@ -22,6 +18,14 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string&) {
         if (!table_file_ok(path, classes[round]))
           return "no usable bucket table " + path + " (run morvane once in this directory)";
       }
+  // The no-limit player also prices raises with the two-player equity
+  // tables of the rounds before the river.
+  if (game->bettingType != limitBetting)
+    for (int round = 0; round + 1 < game->numRounds && round < 4; ++round) {
+      const std::string path = EquityTables::equityFileName(2, round);
+      if (!table_file_ok(path, classes[round] * sizeof(double)))
+        return "no usable equity table " + path + " (run morvane once in this directory)";
+    }
   const std::string path = LimitHoldemAgent::strategyPath(game);
   if (!file_exist(path.c_str()))
     return "no strategy " + path + " (run morvane once in this directory)";

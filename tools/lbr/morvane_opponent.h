@@ -15,14 +15,11 @@ class LimitHoldemAgent;
 
 namespace lbr {
 
-// Card abstractions the player can play; "standard": ten buckets per round.
-bool knownAbstraction(const std::string& name);
-extern const char* const ABSTRACTIONS;  // the names, for messages
-
 class MorvaneOpponent : public Opponent {
  public:
   // What is missing or unusable for the player of `game` in the working
-  // directory (the strategy file, a bucket table), or "" when it can be
+  // directory (the strategy file, a bucket table, in no-limit an equity
+  // table of its answers to raises), or "" when it can be
   // loaded without training or generating anything.
   static std::string missing(const Game* game, const std::string& abstraction);
 
