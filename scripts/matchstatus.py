@@ -70,7 +70,6 @@ PHASES = [
     (re.compile(r"Computing ne for \d players and round (\d)"), "utility tables, {round0}: solving"),
     (re.compile(r"Computing hsut for (\d) players and round (\d)"), "bucket tables, {round1}, {0} players"),
     (re.compile(r"Loading table lookup/(\S+)!"), "loading lookup tables"),
-    (re.compile(r"Building the betting tree"), "building the betting tree"),
     (re.compile(r"Training hold'em agent with \d+ iterations$"), "training"),
     (re.compile(r"Training kuhn agent with (\d+) iterations"), "training"),
 ]
@@ -87,8 +86,8 @@ class PlayerStatus:
 
     feed(line, now) reads one line at time `now` (seconds, any clock);
     text(now) is the status line, or None while nothing is being made. The
-    time left is the player's own estimate where it prints one, otherwise
-    the rate of progress seen since the current step began.
+    time left comes from the rate of progress seen since the current step
+    began, or before there is one, from the player's own estimate.
     """
 
     def __init__(self, name):
@@ -159,12 +158,15 @@ class PlayerStatus:
             self._progress(int(m.group(1)) * 100.0 / self.kuhn_passes, now)
 
     def seconds_left(self, now):
-        if self.left is not None:
-            return max(0.0, self.left - (now - self.left_at))
+        # The rate seen since the step began is steadier than the player's
+        # own figure (its clock counts whole seconds), which serves until
+        # there is a rate.
         if self.step_start is not None and self.percent is not None:
             t0, p0 = self.step_start
             if self.percent > p0 and now > t0:
                 return (100.0 - self.percent) * (now - t0) / (self.percent - p0)
+        if self.left:
+            return max(0.0, self.left - (now - self.left_at))
         return None
 
     def text(self, now):
@@ -312,8 +314,9 @@ def watch(args):
 # --- What a first start costs -----------------------------------------------
 
 # What morvane makes on its first start for each game it plays, with the
-# time and disk it takes on two idle cores (README.md gives the same figures).
-TABLES_BYTES = 5.2e9
+# time and disk it takes on two idle cores (README.md gives the same figures;
+# sizes in bytes, shown in units of 10^9 and 10^6).
+TABLES_BYTES = 5.53e9
 TABLES_SECONDS = 16 * 60
 GAMES = {
     # game file: (strategy files, training seconds, strategy bytes, needs the tables)

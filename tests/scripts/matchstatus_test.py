@@ -47,12 +47,12 @@ def status_after(*texts):
 class StatusLines(unittest.TestCase):
     def test_each_kind_of_progress(self):
         expected = {
-            # A time left the player printed counts until the next step;
-            # otherwise the rate since the step began gives it.
-            ("equity_printed",): "equity tables, pre-flop 6%, about 16s left, 3s so far",
+            # The rate since the step began gives the time left; before
+            # there is one, the player's own figure.
+            ("equity_printed",): "equity tables, pre-flop 6%, about 32s left, 3s so far",
             ("equity",): "equity tables, pre-flop 12%, about 22s left, 4s so far",
             ("evaluator",): "evaluator state table 29%, about 5s left, 2s so far",
-            ("utility",): "utility tables, pre-flop: solving 30%, about 1m 17s left, 3s so far",
+            ("utility",): "utility tables, pre-flop: solving 30%, about 2s left, 3s so far",
             ("utility", "measuring"): "utility tables, pre-flop: measuring 12%, about 7s left, 5s so far",
             ("kuhn",): "training 25%, about 6s left, 3s so far",
             ("holdem",): "training 42%, about 6s left, 2s so far",
@@ -86,11 +86,11 @@ class FirstStart(unittest.TestCase):
 
     def test_says_what_is_made_and_refuses_a_small_disk(self):
         self.assertEqual(self.plan("holdem.limit.3p").stdout, "morvane: first start for holdem.limit.3p: lookup "
-                         "tables about 16 min and 5.2 GB, then training about 18 min and 10.5 GB; later starts load them\n")
-        # Tables already made count: 1.2 GB of them (sparse) leave 4 GB to make.
+                         "tables about 16 min and 5.5 GB, then training about 18 min and 10.5 GB; later starts load them\n")
+        # Tables already made count: 1.53 GB of them (sparse) leave 4 GB to make.
         os.makedirs(os.path.join(self.run_dir, "lookup"))
         with open(os.path.join(self.run_dir, "lookup", "flop_2p"), "wb") as f:
-            f.truncate(1_200_000_000)
+            f.truncate(1_530_000_000)
         result = self.plan("holdem.nolimit.2p.reverse_blinds", free="4000000000")
         self.assertEqual(result.returncode, 3)
         self.assertIn("lookup tables up to about 16 min and 4.0 GB, then training under a second", result.stdout)
