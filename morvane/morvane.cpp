@@ -22,6 +22,7 @@
 #include "common/abstraction_option.h"
 #include "solver/cfr.h"
 #include "net.h"
+#include "common/game_file.h"
 #include "common/util.h"
 
 namespace {
@@ -75,16 +76,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ERROR: the large abstraction of %s is not built yet\n", gameFile);
     return 1;
   }
-  FILE* file = std::fopen(gameFile, "r");
-  if (!file) {
-    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile);
-    return 1;
-  }
   // Kept to the end; the agent reads its own copy.
-  const std::unique_ptr<Game, decltype(&std::free)> game(readGame(file), &std::free);
-  std::fclose(file);
+  std::string problem;
+  const GamePtr game = readGameFile(gameFile, &problem);
   if (!game) {
-    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile);
+    std::fprintf(stderr, "ERROR: %s\n", problem.c_str());
     return 1;
   }
 

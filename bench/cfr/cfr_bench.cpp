@@ -10,15 +10,14 @@
 
 #include "solver/cfr.h"
 #include "analysis/exploitability.h"
+#include "common/game_file.h"
 #include "common/util.h"
 
 namespace {
 
 Game* kuhnGame() {
   static Game* game = [] {
-    FILE* file = std::fopen(POKER_GAMES_DIR "/kuhn.limit.3p.game", "r");
-    Game* g = file ? readGame(file) : nullptr;
-    if (file) std::fclose(file);
+    Game* g = readGameFile(POKER_GAMES_DIR "/kuhn.limit.3p.game").release();
     if (!g) std::abort();
     return g;
   }();

@@ -19,6 +19,7 @@
 
 #include "solver/strategy_check.h"
 #include "synthetic_buckets.h"
+#include "common/game_file.h"
 #include "common/util.h"
 
 namespace {
@@ -29,9 +30,7 @@ const char* const GAME_FILES[3] = {"holdem.limit.2p.reverse_blinds.game", "holde
 Game* holdemGame(int g) {
   static Game* games[3] = {};
   if (!games[g]) {
-    FILE* file = std::fopen((std::string(POKER_GAMES_DIR) + "/" + GAME_FILES[g]).c_str(), "r");
-    games[g] = file ? readGame(file) : nullptr;
-    if (file) std::fclose(file);
+    games[g] = readGameFile(std::string(POKER_GAMES_DIR) + "/" + GAME_FILES[g]).release();
     if (!games[g]) std::abort();
   }
   return games[g];

@@ -21,6 +21,7 @@
 #include "abstraction/EquityTables.h"
 #include "solver/cfr.h"
 #include "tablemaking/cluster_trees.h"
+#include "common/game_file.h"
 #include "common/util.h"
 
 namespace {
@@ -47,10 +48,7 @@ Game* streetGame(int round) {
   static Game* games[4] = {};
   if (!games[round]) {
     const std::string path = std::string(POKER_GAMES_DIR) + "/kuhn." + kStreets[round] + ".2p.game";
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) std::abort();
-    games[round] = readGame(file);
-    std::fclose(file);
+    games[round] = readGameFile(path).release();
   }
   return games[round];
 }

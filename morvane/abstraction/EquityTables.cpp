@@ -14,6 +14,8 @@
 #include "cards/table_checks.h"
 #include "cards/tpt.h"
 #include "cards/tpt_generator.h"
+#include "common/game_file.h"
+#include "common/check.h"
 #include "common/util.h"
 
 namespace {
@@ -64,18 +66,10 @@ long scaled(double x, double lo, double hi, double scale) {
 
 EquityTables::EquityTables() {
   std::cout << "Creating indexers... " << std::flush;
-  if (!hand_indexer_init(1, preflop_structure, &preflop_indexer))
-    __assert_fail("hand_indexer_init(1, preflop_structure, &preflop_indexer)", __FILE__,
-                  __LINE__, __func__);
-  if (!hand_indexer_init(2, flop_structure, &flop_indexer))
-    __assert_fail("hand_indexer_init(2, flop_structure, &flop_indexer)", __FILE__, __LINE__,
-                  __func__);
-  if (!hand_indexer_init(2, turn_structure, &turn_indexer))
-    __assert_fail("hand_indexer_init(2, turn_structure, &turn_indexer)", __FILE__, __LINE__,
-                  __func__);
-  if (!hand_indexer_init(2, river_structure, &river_indexer))
-    __assert_fail("hand_indexer_init(2, river_structure, &river_indexer)", __FILE__,
-                  __LINE__, __func__);
+  MORVANE_CHECK(hand_indexer_init(1, preflop_structure, &preflop_indexer));
+  MORVANE_CHECK(hand_indexer_init(2, flop_structure, &flop_indexer));
+  MORVANE_CHECK(hand_indexer_init(2, turn_structure, &turn_indexer));
+  MORVANE_CHECK(hand_indexer_init(2, river_structure, &river_indexer));
   std::cout << "done!" << std::endl;
   for (auto& row : equityTable)
     for (double*& t : row) t = nullptr;
@@ -424,17 +418,11 @@ void EquityTables::solveUtility(int round) {
 
   const std::string gameFile = utilityGameFile(round);
   std::cout << "Loading game " << gameFile << "!" << std::endl;
-  FILE* file = std::fopen(gameFile.c_str(), "r");
-  if (!file) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile.c_str());
-    std::exit(1);
-  }
-  const std::unique_ptr<Game, void (*)(void*)> game(readGame(file), std::free);
-  std::fclose(file);
+  std::string problem;
+  const GamePtr game = readGameFile(gameFile, &problem);
   if (!game) {
     std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile.c_str());
+    std::fprintf(stderr, "ERROR: %s\n", problem.c_str());
     std::exit(1);
   }
 

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "cards/win_estimate.h"
+#include "common/check.h"
+#include "common/parallel.h"
 
 int rankHand(int* table, uint8_t* cards) { return tptRank7(table, cards); }
 
@@ -243,11 +245,7 @@ StateTable::StateTable(const std::string& path) : data_(hugePageBuffer()) {
 
 StateTable::~StateTable() { std::free(data_); }
 
-unsigned equityThreads(unsigned threads) {
-  if (threads) return threads;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores ? cores : 1;
-}
+unsigned equityThreads(unsigned threads) { return threadCount(threads); }
 
 void generateEquities(const int* table, const EquityRound& round, uint64_t begin,
                       uint64_t end, double* out2p, double* out3p, unsigned threads,
@@ -256,42 +254,29 @@ void generateEquities(const int* table, const EquityRound& round, uint64_t begin
   if (end <= begin) return;
   assert(step > 0);
   const uint64_t chunks = (end - begin + step - 1) / step;
-  std::atomic<uint64_t> nextChunk{0};
-  std::mutex progressMutex;
-  std::vector<uint8_t> chunkDone(chunks, 0);
-  uint64_t donePrefix = 0;  // chunks 0 .. donePrefix-1 are all done
+  ChunkQueue queue(chunks);
   progress(begin);
 
-  auto worker = [&]() {
+  auto worker = [&](unsigned) {
     ClassEstimator estimator(table);
     uint8_t hand[7];
-    for (;;) {
-      const uint64_t chunk = nextChunk.fetch_add(1);
-      if (chunk >= chunks) return;
+    for (uint64_t chunk; queue.take(chunk);) {
       SampleRng rng(seed ^ (chunk * 0xd1342543de82ef95ULL));
       const uint64_t first = begin + chunk * step;
       const uint64_t last = std::min(end, first + step);
       for (uint64_t index = first; index < last; ++index) {
-        if (!hand_unindex(round.indexer, round.indexRound, index, hand))
-          __assert_fail(round.unindexCheck, __FILE__, __LINE__, __func__);
+        MORVANE_CHECK_AS(hand_unindex(round.indexer, round.indexRound, index, hand),
+                         round.unindexCheck);
         estimator.setHand(hand, round.known);
         out2p[index - begin] =
             static_cast<double>(estimator.winsUniform(2, EQUITY_SAMPLES, rng)) / EQUITY_SAMPLES;
         out3p[index - begin] =
             static_cast<double>(estimator.winsUniform(3, EQUITY_SAMPLES, rng)) / EQUITY_SAMPLES;
       }
-      std::lock_guard<std::mutex> lock(progressMutex);
-      chunkDone[chunk] = 1;
-      while (donePrefix < chunks && chunkDone[donePrefix]) {
-        ++donePrefix;
-        if (donePrefix < chunks) progress(begin + donePrefix * step);
-      }
+      queue.finish(chunk, [&](uint64_t done) {
+        if (done < chunks) progress(begin + done * step);
+      });
     }
   };
-
-  const unsigned n = std::min<uint64_t>(equityThreads(threads), chunks);
-  std::vector<std::thread> pool;
-  for (unsigned i = 1; i < n; ++i) pool.emplace_back(worker);
-  worker();
-  for (std::thread& t : pool) t.join();
+  runOnThreads(static_cast<unsigned>(std::min<uint64_t>(equityThreads(threads), chunks)), worker);
 }

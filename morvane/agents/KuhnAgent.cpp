@@ -91,8 +91,7 @@ void KuhnAgent::train(int passes, uint64_t iterationsPerPass) {
   std::cout << "Training kuhn agent with " << passes << " iterations" << std::endl;
   std::vector<double> utility(n, 0.0);
   std::vector<double> best(n, -100000.0);
-  const bool logProgress = CFR::logProgress;
-  CFR::logProgress = false;
+  const ProgressLines quiet(false);
 
   solvers.push_back(std::make_unique<CFR>(game));
   CFR* solver = solvers.back().get();
@@ -119,7 +118,6 @@ void KuhnAgent::train(int passes, uint64_t iterationsPerPass) {
     for (int p = 0; p < n; ++p) std::cout << " " << utility[p];
     std::cout << " )" << std::endl;
   }
-  CFR::logProgress = logProgress;
 }
 
 double KuhnAgent::getEv(int mode) const {

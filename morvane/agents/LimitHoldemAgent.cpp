@@ -127,7 +127,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
             << " iterations for each information set!" << std::endl;
   loadTables();
   std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
-  CFR::logProgress = true;
+  const ProgressLines progress(true);
   solver->setEquityTables(tables.get());
   // A long training (hours for three players) keeps its progress beside the
   // strategy, so that a stopped start goes on where it was at the next one.

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/game_file.h"
 #include "net.h"
 
 namespace {
@@ -90,17 +91,13 @@ std::string shown(const char* line) { return std::string(line, std::strcspn(line
 }  // namespace
 
 PokerAgent::PokerAgent(const char* gameFile) {
-  FILE* file = std::fopen(gameFile, "r");
-  if (!file) {
-    std::fprintf(stderr, "ERROR: could not open game %s\n", gameFile);
+  std::string problem;
+  GamePtr read = readGameFile(gameFile, &problem);
+  if (!read) {
+    std::fprintf(stderr, "ERROR: %s\n", problem.c_str());
     std::exit(1);
   }
-  game = readGame(file);
-  if (!game) {
-    std::fprintf(stderr, "ERROR: could not read game %s\n", gameFile);
-    std::exit(1);
-  }
-  std::fclose(file);
+  game = read.release();
   toServer = nullptr;
   fromServer = nullptr;
   sock = 0;

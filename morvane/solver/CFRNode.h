@@ -18,8 +18,42 @@
 
 #include <iosfwd>
 #include <limits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 constexpr int NUM_ABSTRACT_ACTIONS = 3;
+
+// The arithmetic of regret matching and of the regret update, one definition
+// for every pass (the reference recursion, the cluster-tree pass and the flat
+// pass), so that all of them produce the same bits.
+//
+// r > 0 ? r : 0 and total > 0 ? share / total : uniform, without a branch
+// where the instruction set allows (MAXSD returns its second operand unless
+// the first is greater): the signs of regrets are what a branch predictor
+// cannot learn.
+#ifdef __SSE2__
+inline double positiveRegret(double r) {
+  return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(r), _mm_setzero_pd()));
+}
+inline double shareOrUniform(double share, double total, double uniform) {
+  const __m128d positive = _mm_cmpgt_sd(_mm_set_sd(total), _mm_setzero_pd());
+  const __m128d divided = _mm_div_sd(_mm_set_sd(share), _mm_set_sd(total));
+  return _mm_cvtsd_f64(
+      _mm_or_pd(_mm_and_pd(positive, divided), _mm_andnot_pd(positive, _mm_set_sd(uniform))));
+}
+#else
+inline double positiveRegret(double r) { return r > 0.0 ? r : 0.0; }
+inline double shareOrUniform(double share, double total, double uniform) {
+  return total > 0.0 ? share / total : uniform;
+}
+#endif
+
+// The regret of one action after a pass: the counterfactual reach weight
+// times how much better the action did than the node.
+inline void addRegret(double& regret, double weight, double actionUtility, double nodeUtility) {
+  regret += weight * (actionUtility - nodeUtility);
+}
 
 // Display names of the abstract actions, indexed like the node's slots.
 extern const char* const abstractedActionNames[NUM_ABSTRACT_ACTIONS];
@@ -61,7 +95,7 @@ class CFRNode {
     for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) strategy[a] = 0.0;
     for (int i = 0; i < n; ++i) {
       const int a = valid[i];
-      strategy[a] = regretSum[a] > 0.0 ? regretSum[a] : 0.0;
+      strategy[a] = positiveRegret(regretSum[a]);
       total += strategy[a];
     }
     if (total > 0.0) {

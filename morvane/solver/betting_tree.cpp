@@ -1,6 +1,7 @@
 #include "solver/betting_tree.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "showdown.h"
 
@@ -13,7 +14,7 @@ constexpr int LETTER_ORDER[NUM_ABSTRACT_ACTIONS] = {1, 0, 2};
 
 BettingTree::BettingTree(const Game* game, const ActionOf& actionOf)
     : game_(game), actionOf_(actionOf), byMap_(game->numPlayers * game->numRounds) {
-  if (game->numPlayers > MAX_SEATS) throw "betting tree: too many seats";
+  if (game->numPlayers > MAX_SEATS) throw std::length_error("betting tree: too many seats");
   numCodes_ = 1;
   for (int p = 0; p < game->numPlayers; ++p) numCodes_ *= game->numPlayers;
   State state;
@@ -38,7 +39,7 @@ BettingTree::BettingTree(const Game* game, const ActionOf& actionOf)
 
 uint32_t BettingTree::build(const State* state, uint32_t parent) {
   const uint32_t id = static_cast<uint32_t>(decisions_.size());
-  if (id >= TERMINAL) throw "betting tree: too many decisions";
+  if (id >= TERMINAL) throw std::length_error("betting tree: too many decisions");
   Decision node{};
   node.seat = currentPlayer(game_, state);
   node.round = state->round;
@@ -56,7 +57,7 @@ uint32_t BettingTree::build(const State* state, uint32_t parent) {
     if (!isValidAction(game_, &child, 0, &action)) continue;
     char text[16];
     if (printAction(game_, &action, sizeof(text), text) != 1 || text[0] != ACTION_LETTER[a])
-      throw "betting tree: an action text is not one letter";
+      throw std::invalid_argument("betting tree: an action text is not one letter");
     doAction(game_, &action, &child);
     const uint32_t target = child.finished ? TERMINAL | terminalClass(&child) : build(&child, id);
     decisions_[id].child[a] = target;
@@ -71,7 +72,7 @@ uint32_t BettingTree::terminalClass(const State* state) {
   for (int p = 0; p < n; ++p) key.push_back(state->playerFolded[p]);
   auto [at, added] = classIndex_.emplace(std::move(key), static_cast<uint32_t>(classes_.size()));
   if (!added) return at->second;
-  if (classes_.size() >= TERMINAL) throw "betting tree: too many terminal classes";
+  if (classes_.size() >= TERMINAL) throw std::length_error("betting tree: too many terminal classes");
 
   classes_.push_back(PayoffClass{state->round, static_cast<uint32_t>(payoffTable_.size())});
   for (int code = 0; code < numCodes_; ++code) {

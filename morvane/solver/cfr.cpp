@@ -13,6 +13,7 @@
 
 #include "cards/combinator.h"
 #include "solver/flat_cfr.h"
+#include "solver/infoset_key.h"
 #include "solver/strategy_check.h"
 #include "solver/training_checkpoint.h"
 #include "abstraction/EquityTables.h"
@@ -21,9 +22,6 @@
 bool CFR::logProgress = false;
 
 namespace {
-
-// Number of buckets per round of the hold'em tables.
-constexpr int HOLDEM_BUCKETS = 10;
 
 // Small decks resolve every deal ahead and find it through a direct table
 // indexed by the dealt cards read as digits, up to this many entries.
@@ -37,7 +35,7 @@ CFR::~CFR() = default;
 
 uint64_t CFR::cardBucket(const State* state, int seat, int round, int acting) const {
   if (!useCardAbstraction) {
-    if (is52CardDeck()) throw "Falta fazer tabela de abstracao do indice do indexador";
+    if (is52CardDeck()) throw std::logic_error("Falta fazer tabela de abstracao do indice do indexador");
     uint64_t bucket = rankOfCard(state->holeCards[seat][0]);
     // The dealer's small decks use the highest ranks (J to A are 9 to 12),
     // the training deck the lowest; both map to buckets 0 to 3.
@@ -54,22 +52,7 @@ std::string CFR::abstraction(const State* state) {
 }
 
 std::string CFR::abstraction(const State* state, uint64_t bucket) const {
-  const uint8_t seat = currentPlayer(game, state);
-  const uint8_t round = state->round;
-  std::string key = std::to_string(seat);
-  key += ':';
-  key += std::to_string(round);
-  key += ':';
-  key += std::to_string(bucket);
-  key += ':';
-  char text[32];
-  for (int r = 0; r <= round; ++r) {
-    for (int i = 0; i < state->numActions[r]; ++i) {
-      printAction(game, &state->action[r][i], sizeof(text), text);
-      key += text;
-    }
-  }
-  return key;
+  return infoSetKey(game, state, bucket);
 }
 
 void CFR::getAbstractedAction(int index, const State*, Action* action) {
@@ -89,25 +72,20 @@ void CFR::applyAbstractedAction(int index, const State* state, State* child) {
   doAction(game, &action, child);
 }
 
-int CFR::holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const {
-  if (!equityTables) throw "Deve carregar equity tables para correr cfr no hold'em poker";
-  return equityTables->holdemTableIndex(players, round, seat, cards);
-}
-
 void CFR::translate(int index, const State* state, Action* action) {
   getAbstractedAction(index, state, action);
 }
 
 double CFR::winProb(int bucket) {
   if (useCardAbstraction) {
-    if (!useClusters) throw "Not working... only at 5am";
+    if (!useClusters) throw std::logic_error("Not working... only at 5am");
     return equityTables->clusterToEquity(static_cast<uint8_t>(bucket), game->numPlayers,
                                          clusterRound);
   }
-  if (game->numRanks == 13 && game->numSuits == 4) throw "not implemented";
+  if (game->numRanks == 13 && game->numSuits == 4) throw std::logic_error("not implemented");
   if (game->numRounds == 1 && game->numBoardCards[0] == 0 && game->numHoleCards == 1)
     return bucket / (game->numRanks - 1.0);
-  throw "not implemented";
+  throw std::logic_error("not implemented");
 }
 
 CFRNode* CFR::findNode(const State* state) {
@@ -186,7 +164,7 @@ void CFR::calc(const State* state, const double* reach, uint8_t prevActor, doubl
   }
   const double weight = counterfactualReach(reach, seat, n);
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
-    if (node->isActionValid(a)) node->regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+    if (node->isActionValid(a)) addRegret(node->regretSum[a], weight, actionUtility[a], utility[seat]);
 }
 
 std::vector<uint8_t> CFR::trainingDeck() const {
@@ -314,10 +292,10 @@ void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& ela
 
 void CFR::train(uint64_t iterations) {
   if (is52CardDeck()) {
-    if (!equityTables) throw "Deve carregar equity tables para correr cfr no hold'em poker";
+    if (!equityTables) throw std::logic_error("Deve carregar equity tables para correr cfr no hold'em poker");
     // Hold'em trees are built and trained by the bucket training, which
     // loads its tables itself; this small-deck loop cannot deal them.
-    throw "not implemented";
+    throw std::logic_error("not implemented");
   }
   std::vector<uint8_t> deck = trainingDeck();
   const int deckSize = static_cast<int>(deck.size());
@@ -399,175 +377,6 @@ void CFR::train(uint64_t iterations) {
     for (int p = 0; p < n; ++p) gameUtility[p] += total[p] / iterations;
 }
 
-void CFR::buildHoldemTree() {
-  if (flatStoreSupported()) {
-    std::cout << "Building the betting tree..." << std::endl;
-    const long start = static_cast<long>(std::time(nullptr));
-    buildStore(defaultBuckets());
-    std::cout << "Betting tree: " << store->tree().numDecisions() << " decisions, "
-              << store->tree().numPayoffClasses() << " terminal classes, "
-              << static_cast<long>(std::time(nullptr)) - start << " s" << std::endl;
-    treeBuilt = true;
-    return;
-  }
-  State state;
-  initState(game, 0, &state);
-  const int combinations = HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS * HOLDEM_BUCKETS;
-  int built = 0;
-  for (int b0 = 0; b0 < HOLDEM_BUCKETS; ++b0)
-    for (int b1 = 0; b1 < HOLDEM_BUCKETS; ++b1)
-      for (int b2 = 0; b2 < HOLDEM_BUCKETS; ++b2)
-        for (int b3 = 0; b3 < HOLDEM_BUCKETS; ++b3) {
-          const int bucket[MAX_ROUNDS] = {b0, b1, b2, b3};
-          for (int r = 0; r < MAX_ROUNDS; ++r)
-            for (int p = 0; p < game->numPlayers; ++p) {
-              holdemBucket[r][2][p] = static_cast<uint64_t>(bucket[r]);
-              if (game->numPlayers == 3) holdemBucket[r][3][p] = static_cast<uint64_t>(bucket[r]);
-            }
-          createAbstractedGameTree(&state);
-          if (++built % 100 == 0)
-            std::cout << built / static_cast<double>(combinations) * 100.0 << "%" << std::endl;
-        }
-  treeBuilt = true;
-}
-
-void CFR::fillHoldemBuckets(const State* state) {
-  const int board = sumBoardCards(game, game->numRounds - 1);
-  uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
-  for (int p = 0; p < game->numPlayers; ++p) {
-    for (int c = 0; c < game->numHoleCards; ++c) cards[c] = state->holeCards[p][c];
-    for (int c = 0; c < board; ++c) cards[game->numHoleCards + c] = state->boardCards[c];
-    for (int r = 0; r < game->numRounds; ++r) {
-      holdemBucket[r][2][p] = holdemTableBucket(2, r, p, cards) & 0xFF;
-      if (game->numPlayers == 3)
-        holdemBucket[r][3][p] = holdemTableBucket(3, r, p, cards) & 0xFF;
-    }
-  }
-}
-
-void CFR::setTrainingCheckpoint(const std::string& path, double seconds) {
-  checkpointPath = path;
-  checkpointSeconds = seconds;
-  checkpointSums.clear();
-}
-
-uint64_t CFR::resumeTraining(uint64_t iterations, std::vector<uint8_t>& deck) {
-  if (checkpointPath.empty() || !file_exist(checkpointPath)) return 0;
-  TrainingCheckpoint checkpoint;
-  std::string problem = readTrainingCheckpoint(checkpointPath, &checkpoint);
-  std::minstd_rand0 engine;
-  if (problem.empty() && checkpoint.done > iterations)
-    problem = "it has " + std::to_string(checkpoint.done) + " iterations done, more than the " +
-              std::to_string(iterations) + " asked for";
-  if (problem.empty() && !std::is_permutation(checkpoint.deck.begin(), checkpoint.deck.end(), deck.begin(), deck.end()))
-    problem = "its deck is not this game's";
-  if (problem.empty()) {
-    std::istringstream text(checkpoint.engine);
-    text >> engine;
-    if (text.fail()) problem = "its random engine state is unreadable";
-  }
-  if (problem.empty()) {
-    const std::string sums = besideCheckpoint(checkpointPath, checkpoint.sums);
-    problem = loadCheckedHoldemStrategy(*this, sums, flatStoreSupported());
-    if (!problem.empty()) {
-      problem = "its strategy file " + sums + " is refused: " + problem;
-      // Nothing read from it stays to be trained on.
-      forgetInformationSets();
-    }
-  }
-  if (!problem.empty()) {
-    std::cout << "Warning: training checkpoint " << checkpointPath << " is refused: " << problem
-              << "; the training starts from the beginning" << std::endl;
-    return 0;
-  }
-  global_urng() = engine;
-  deck = checkpoint.deck;
-  checkpointSums = checkpoint.sums;
-  std::cout << "Resuming the training from " << checkpointPath << " after " << checkpoint.done
-            << " of " << iterations << " iterations" << std::endl;
-  return checkpoint.done;
-}
-
-void CFR::saveTrainingCheckpoint(uint64_t done, const std::vector<uint8_t>& deck) {
-  TrainingCheckpoint checkpoint;
-  checkpoint.done = done;
-  std::ostringstream engine;
-  engine << global_urng();
-  checkpoint.engine = engine.str();
-  checkpoint.deck = deck;
-  checkpoint.sums = std::filesystem::path(checkpointPath).filename().string() + "." + std::to_string(done);
-  const std::string sums = besideCheckpoint(checkpointPath, checkpoint.sums);
-  // The sums first: the text file that names them is the checkpoint, and
-  // the one it replaces stays whole until then.
-  const bool saved = save(sums) && writeTrainingCheckpoint(checkpointPath, checkpoint);
-  if (!saved) {
-    std::remove(sums.c_str());
-    if (!checkpointWarned)
-      std::cout << "Warning: the training checkpoint could not be saved to " << checkpointPath << std::endl;
-    checkpointWarned = true;
-    return;
-  }
-  if (!checkpointSums.empty() && checkpointSums != checkpoint.sums)
-    std::remove(besideCheckpoint(checkpointPath, checkpointSums).c_str());
-  checkpointSums = checkpoint.sums;
-}
-
-void CFR::trainHoldem(uint64_t iterations) {
-  useCardAbstraction = true;
-  useHoldemTables = true;
-
-  std::vector<uint8_t> deck = trainingDeck();
-  const int deckSize = static_cast<int>(deck.size());
-  const int k = cardsPerDeal();
-  const int n = game->numPlayers;
-  long last = static_cast<long>(std::time(nullptr));
-  double elapsed = 0.0;
-  double reach[MAX_PLAYERS];
-  double utility[MAX_PLAYERS];
-  for (int p = 0; p < n; ++p) reach[p] = 1.0;
-
-  const uint64_t first = resumeTraining(iterations, deck);
-  if (!treeBuilt) buildHoldemTree();
-  std::cout << "Number of information sets: " << numInformationSets() << std::endl;
-
-  State state;
-  FlatCFR* pass = store ? &flatPass() : nullptr;
-  const FlatCFR::BucketOf bucketOf = [&](int round, int acting, int seat) {
-    return cardBucket(&state, seat, round, acting);
-  };
-  using Clock = std::chrono::steady_clock;
-  const auto interval = std::chrono::duration<double>(checkpointSeconds);
-  auto lastCheckpoint = Clock::now();
-  for (uint64_t i = first; i < iterations; ++i) {
-    if (logProgress) printProgress(i, iterations, last, elapsed);
-    initState(game, 0, &state);
-    for (int j = 0; j < k; ++j) {
-      const int other = pick_a_number(0, deckSize - 1);
-      std::swap(deck[j], deck[other]);
-    }
-    setDealtCards(deck.data(), &state);
-    fillHoldemBuckets(&state);
-    if (pass) {
-      pass->deal(&state, bucketOf);
-      pass->calc(reach, utility);
-    } else {
-      calc(&state, reach, 0, utility);
-    }
-    // The last iteration needs none: the caller saves the strategy.
-    if (!checkpointPath.empty() && i + 1 < iterations && Clock::now() - lastCheckpoint >= interval) {
-      saveTrainingCheckpoint(i + 1, deck);
-      lastCheckpoint = Clock::now();
-    }
-  }
-
-  if (!gameUtility) {
-    gameUtility = std::make_unique<double[]>(n);
-    for (int p = 0; p < n; ++p) gameUtility[p] = 0.0;
-  }
-  useCardAbstraction = false;
-  useHoldemTables = false;
-}
-
 void CFR::calcUtil(const State* state, double* utility) {
   const int n = game->numPlayers;
   if (state->finished) {
@@ -607,10 +416,11 @@ void CFR::calcUtility(double* utility) {
 
 namespace {
 
-// The number in `key` that starts at `pos` and ends before the next ':'.
-int keyField(const std::string& key, size_t pos) {
-  const size_t end = key.find(':', pos);
-  return std::stoi(key.substr(pos, end - pos));
+// The numbers of a key the solver holds; its keys are always well formed.
+InfoSetKeyFields keyFields(const std::string& key) {
+  InfoSetKeyFields fields;
+  if (!parseInfoSetKey(key, &fields)) throw std::invalid_argument("malformed information-set key");
+  return fields;
 }
 
 }  // namespace
@@ -618,16 +428,16 @@ int keyField(const std::string& key, size_t pos) {
 void CFR::eliminateActions() {
   std::cout << "Eliminating useless actions..." << std::endl;
   int eliminated = 0;
-  // Keys read "seat:round:bucket:..." with one-digit seats and rounds.
   forEachInformationSet([&](const std::string& key, CFRNode& node) {
-    if (winProb(keyField(key, 4)) >= 0.95) {
+    if (winProb(static_cast<int>(keyFields(key).bucket)) >= 0.95) {
       node.setActionInvalid(0);
       ++eliminated;
     }
   });
   forEachInformationSet([&](const std::string& key, CFRNode& node) {
-    if (keyField(key, 2) == game->numRounds - 1 && !node.isActionValid(2) &&
-        winProb(keyField(key, 4)) <= 0.05) {
+    const InfoSetKeyFields fields = keyFields(key);
+    if (fields.round == game->numRounds - 1u && !node.isActionValid(2) &&
+        winProb(static_cast<int>(fields.bucket)) <= 0.05) {
       node.setActionInvalid(1);
       ++eliminated;
     }

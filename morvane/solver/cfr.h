@@ -88,9 +88,10 @@ class CFR {
   void calc(const State* state, const double* reach, uint8_t prevActor, double* utility);
   // Builds the tree when needed, then runs `iterations` sampled deals.
   void train(uint64_t iterations);
-  // Hold'em: builds the tree once for every combination of buckets 0 to 9
-  // per round, then runs `iterations` shuffled deals with the buckets read
-  // from the equity tables' hold'em tables (which must be loaded).
+  // Hold'em (holdem_training.cpp): builds the tree once for every
+  // combination of buckets 0 to 9 per round, then runs `iterations` shuffled
+  // deals with the buckets read from the equity tables' hold'em tables
+  // (which must be loaded).
   void trainHoldem(uint64_t iterations);
   // Keeps trainHoldem's progress on disk: every `seconds` of training the
   // sums and the loop's position go to the checkpoint at `path` (see
@@ -174,6 +175,8 @@ class CFR {
   uint64_t clusterBucket[MAX_ROUNDS][10] = {};    // [round][seat]
 
  private:
+  // Buckets per round of the hold'em tables.
+  static constexpr int HOLDEM_BUCKETS = 10;
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
   bool flatStoreSupported() const;
@@ -216,6 +219,53 @@ class CFR {
 };
 
 std::ostream& operator<<(std::ostream& out, const CFR& cfr);
+
+// Turns the training progress lines on or off for the life of the guard and
+// puts the setting found back afterwards, also when an exception leaves.
+class ProgressLines {
+ public:
+  explicit ProgressLines(bool on) : saved_(CFR::logProgress) { CFR::logProgress = on; }
+  ~ProgressLines() { CFR::logProgress = saved_; }
+  ProgressLines(const ProgressLines&) = delete;
+  ProgressLines& operator=(const ProgressLines&) = delete;
+
+ private:
+  bool saved_;
+};
+
+// The bucket mode switches of a solver (useCardAbstraction, useHoldemTables,
+// useClusters), set for the life of the guard. At the end the guard writes
+// `after`, by default the switches it found, also when an exception leaves,
+// so that no mode stays on by accident.
+struct BucketModeFlags {
+  bool cardAbstraction;
+  bool holdemTables;
+  bool clusters;
+};
+
+class BucketMode {
+ public:
+  BucketMode(CFR& cfr, BucketModeFlags during) : BucketMode(cfr, during, current(cfr)) {}
+  BucketMode(CFR& cfr, BucketModeFlags during, BucketModeFlags after) : cfr_(cfr), after_(after) {
+    set(cfr, during);
+  }
+  ~BucketMode() { set(cfr_, after_); }
+  BucketMode(const BucketMode&) = delete;
+  BucketMode& operator=(const BucketMode&) = delete;
+
+  static BucketModeFlags current(const CFR& cfr) {
+    return {cfr.useCardAbstraction, cfr.useHoldemTables, cfr.useClusters};
+  }
+
+ private:
+  static void set(CFR& cfr, BucketModeFlags flags) {
+    cfr.useCardAbstraction = flags.cardAbstraction;
+    cfr.useHoldemTables = flags.holdemTables;
+    cfr.useClusters = flags.clusters;
+  }
+  CFR& cfr_;
+  BucketModeFlags after_;
+};
 
 template <typename Visit>
 void CFR::forEachInformationSet(Visit&& visit) const {

@@ -13,65 +13,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/parallel.h"
 #include "solver/cfr.h"
 #include "showdown.h"
-
-// Workers that run one job at a time together with the calling thread.
-class WorkerPool {
- public:
-  explicit WorkerPool(unsigned helpers) {
-    for (unsigned i = 0; i < helpers; ++i) workers.emplace_back([this] { work(); });
-  }
-  ~WorkerPool() {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-    }
-    wake.notify_all();
-    for (std::thread& t : workers) t.join();
-  }
-
-  // Runs `job` on every worker and on the caller; returns when all are done.
-  void run(const std::function<void()>& job) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      current = &job;
-      running = static_cast<unsigned>(workers.size());
-      ++generation;
-    }
-    wake.notify_all();
-    job();
-    std::unique_lock<std::mutex> lock(mutex);
-    done.wait(lock, [this] { return running == 0; });
-    current = nullptr;
-  }
-
- private:
-  void work() {
-    uint64_t seen = 0;
-    for (;;) {
-      const std::function<void()>* job;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        wake.wait(lock, [&] { return stopping || generation != seen; });
-        if (stopping) return;
-        seen = generation;
-        job = current;
-      }
-      (*job)();
-      std::lock_guard<std::mutex> lock(mutex);
-      if (--running == 0) done.notify_one();
-    }
-  }
-
-  std::vector<std::thread> workers;
-  std::mutex mutex;
-  std::condition_variable wake, done;
-  const std::function<void()>* current = nullptr;
-  unsigned running = 0;
-  uint64_t generation = 0;
-  bool stopping = false;
-};
 
 namespace {
 
@@ -90,23 +34,6 @@ constexpr int TREE_ORDER[NUM_ABSTRACT_ACTIONS] = {1, 0, 2};
 // per-core cache, in place of the recursion, whose chain of dependent steps
 // leaves the processor waiting.
 constexpr uint32_t SWEEP_DECISIONS = 2048;
-
-// r > 0 ? r : 0 and total > 0 ? share / total : uniform, bit for bit, without
-// a branch where the instruction set allows (MAXSD returns its second operand
-// unless the first is greater).
-#ifdef __SSE2__
-inline double positivePart(double r) { return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(r), _mm_setzero_pd())); }
-inline double shareOrUniform(double share, double total, double uniform) {
-  const __m128d positive = _mm_cmpgt_sd(_mm_set_sd(total), _mm_setzero_pd());
-  const __m128d divided = _mm_div_sd(_mm_set_sd(share), _mm_set_sd(total));
-  return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(positive, divided), _mm_andnot_pd(positive, _mm_set_sd(uniform))));
-}
-#else
-inline double positivePart(double r) { return r > 0.0 ? r : 0.0; }
-inline double shareOrUniform(double share, double total, double uniform) {
-  return total > 0.0 ? share / total : uniform;
-}
-#endif
 
 // Whether any seat still reaches a decision.
 template <int N>
@@ -160,7 +87,7 @@ FlatCFR::FlatCFR(InfoSetStore& store_)
 FlatCFR::~FlatCFR() = default;
 
 void FlatCFR::setThreads(unsigned n, size_t minDecisions) {
-  threads = n == 0 ? std::max(1u, std::thread::hardware_concurrency()) : n;
+  threads = threadCount(n);
   minParallelDecisions = minDecisions;
   pool.reset();
   // Small trees run on the calling thread: no idle workers for them.
@@ -249,7 +176,7 @@ inline void regretMatch(CFRNode& info, double weight, double* strategy) {
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
     strategy[a] = 0.0;
     if (has<Valid>(a)) {
-      strategy[a] = positivePart(info.regretSum[a]);
+      strategy[a] = positiveRegret(info.regretSum[a]);
       total += strategy[a];
     }
   }
@@ -275,7 +202,7 @@ inline void combine(CFRNode& info, int seat, const double* strategy, const doubl
   }
   const double counterfactual = counterfactualReach(reach, seat, N);
   for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
-    if (has<Valid>(a)) info.regretSum[a] += counterfactual * (result[a][seat] - utility[seat]);
+    if (has<Valid>(a)) addRegret(info.regretSum[a], counterfactual, result[a][seat], utility[seat]);
 }
 
 // What a sweep keeps of a decision between its two loops: the current
@@ -539,7 +466,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
   const auto size = [&](uint32_t t) { return subtreeEnd[tasks[t].decision] - tasks[t].decision; };
   std::stable_sort(taskOrder.begin(), taskOrder.end(), [&](uint32_t a, uint32_t b) { return size(a) > size(b); });
   std::atomic<size_t> next{0};
-  const std::function<void()> job = [&] {
+  const std::function<void(unsigned)> job = [&](unsigned) {
     for (size_t t; (t = next.fetch_add(1)) < tasks.size();) {
       Task& task = tasks[taskOrder[t]];
       subtree<N, false>(task.decision, task.reach, task.utility, true);
@@ -564,7 +491,7 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
     }
     const double weight = counterfactualReach(top.reach, seat, N);
     for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a)
-      if (top.child[a] != NONE) top.info->regretSum[a] += weight * (actionUtility[a] - top.utility[seat]);
+      if (top.child[a] != NONE) addRegret(top.info->regretSum[a], weight, actionUtility[a], top.utility[seat]);
   }
   for (int p = 0; p < N; ++p) utility[p] = tops[0].utility[p];
 }

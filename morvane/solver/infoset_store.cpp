@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
+
+#include "solver/infoset_key.h"
 
 InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> buckets)
     : tree_(std::move(tree)), buckets_(std::move(buckets)) {
@@ -11,14 +14,14 @@ InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> b
   buckets_.erase(std::unique(buckets_.begin(), buckets_.end()), buckets_.end());
   for (size_t k = 0; k < buckets_.size(); ++k) {
     const int b = buckets_[k];
-    if (b < 0 || b > 255) throw "information-set store: bucket outside 0 to 255";
+    if (b < 0 || b > 255) throw std::invalid_argument("information-set store: bucket outside 0 to 255");
     if (bucketPos_.size() <= static_cast<size_t>(b)) bucketPos_.resize(b + 1, -1);
     bucketPos_[b] = static_cast<int>(k);
   }
   const int rounds = tree_->game()->numRounds;
   for (int m = 0; m < numMaps(); ++m)
     for (int b : buckets_)
-      prefix_.push_back(std::to_string(m / rounds) + ":" + std::to_string(m % rounds) + ":" + std::to_string(b) + ":");
+      prefix_.push_back(infoSetKeyPrefix(m / rounds, m % rounds, b));
   for (int m = 0; m < numMaps(); ++m) {
     mapBase_.push_back(size_);
     size_ += mapSize(m);
@@ -43,39 +46,17 @@ int InfoSetStore::key(int map, int bucketPos, size_t index, char* out, int capac
   return length + tree_->history(tree_->decisionsOf(map)[index], out + length, capacity - length);
 }
 
-namespace {
-
-// The decimal number of `key` at `pos` up to the next ':'; advances `pos`
-// past the ':'. False when there is no such number.
-bool keyNumber(const std::string& key, size_t& pos, uint64_t* value) {
-  const size_t end = key.find(':', pos);
-  if (end == std::string::npos || end == pos || end - pos > 9) return false;
-  uint64_t v = 0;
-  for (size_t i = pos; i < end; ++i) {
-    if (key[i] < '0' || key[i] > '9') return false;
-    v = v * 10 + static_cast<uint64_t>(key[i] - '0');
-  }
-  // Only the canonical text of the number names the record.
-  if (std::to_string(v) != key.substr(pos, end - pos)) return false;
-  *value = v;
-  pos = end + 1;
-  return true;
-}
-
-}  // namespace
 
 const CFRNode* InfoSetStore::find(const std::string& key) const {
   const Game* game = tree_->game();
-  size_t pos = 0;
-  uint64_t seat, round, bucket;
-  if (!keyNumber(key, pos, &seat) || !keyNumber(key, pos, &round) || !keyNumber(key, pos, &bucket))
-    return nullptr;
-  if (seat >= game->numPlayers || round >= game->numRounds) return nullptr;
-  const int k = bucketPosition(bucket);
+  InfoSetKeyFields fields;
+  if (!parseInfoSetKey(key, &fields)) return nullptr;
+  if (fields.seat >= game->numPlayers || fields.round >= game->numRounds) return nullptr;
+  const int k = bucketPosition(fields.bucket);
   if (k < 0) return nullptr;
-  const uint32_t d = tree_->follow(key.data() + pos, key.size() - pos);
+  const uint32_t d = tree_->follow(key.data() + fields.history, key.size() - fields.history);
   if (d == BettingTree::NONE) return nullptr;
   const BettingTree::Decision& node = tree_->decision(d);
-  if (node.seat != seat || node.round != round) return nullptr;
+  if (node.seat != fields.seat || node.round != fields.round) return nullptr;
   return &nodes_[base(BettingTree::mapOf(game, node.round, node.seat), k) + node.index];
 }

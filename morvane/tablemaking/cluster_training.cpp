@@ -18,32 +18,11 @@
 #include "solver/cfr.h"
 #include "tablemaking/cluster_trees.h"
 #include "abstraction/equity_generator.h"
+#include "common/check.h"
+#include "common/parallel.h"
 #include "common/util.h"
 
 namespace {
-
-// Switches a solver to clusters mode and restores its mode when done.
-class ClustersMode {
- public:
-  explicit ClustersMode(CFR& cfr)
-      : cfr_(cfr), abstraction_(cfr.useCardAbstraction), holdem_(cfr.useHoldemTables),
-        clusters_(cfr.useClusters) {
-    cfr.useCardAbstraction = true;
-    cfr.useHoldemTables = false;
-    cfr.useClusters = true;
-  }
-  ~ClustersMode() {
-    cfr_.useCardAbstraction = abstraction_;
-    cfr_.useHoldemTables = holdem_;
-    cfr_.useClusters = clusters_;
-  }
-  ClustersMode(const ClustersMode&) = delete;
-  ClustersMode& operator=(const ClustersMode&) = delete;
-
- private:
-  CFR& cfr_;
-  bool abstraction_, holdem_, clusters_;
-};
 
 // The cards 0 .. 51 that are not in used[0 .. count-1], ascending.
 int remainingCards(const uint8_t* used, int count, uint8_t* rest) {
@@ -60,10 +39,9 @@ int remainingCards(const uint8_t* used, int count, uint8_t* rest) {
 void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexerRound,
                   int round) {
   assert(equityTables);
-  const bool holdem = useHoldemTables;
-  useCardAbstraction = true;
-  useHoldemTables = false;
-  useClusters = true;
+  // Clusters mode while training; afterwards rank mode with the hold'em
+  // switch as it was.
+  BucketMode mode(*this, {true, false, true}, {false, useHoldemTables, false});
   clusterRound = round;
   const uint64_t size = hand_indexer_size(indexer, indexerRound);
   const int n = game->numPlayers;
@@ -93,8 +71,7 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
   const hand_indexer_s* preflop = equityTables->getIndexer(0);
   uint8_t classHands[169][2];
   for (int h = 0; h < 169; ++h)
-    if (!hand_unindex(preflop, 0, h, classHands[h]))
-      __assert_fail("hand_unindex(preflop, 0, h, hand)", __FILE__, __LINE__, __func__);
+    MORVANE_CHECK_AS(hand_unindex(preflop, 0, h, classHands[h]), "hand_unindex(preflop, 0, h, hand)");
 
   // Pass (p, h): seat p holds class h's hand; the other seats' cards and the
   // board come from the front of the other 50 cards, shuffled.
@@ -134,9 +111,6 @@ void CFR::trainIS(uint64_t iterations, const hand_indexer_s* indexer, int indexe
       }
     }
   }
-  useCardAbstraction = false;
-  useClusters = false;
-  useHoldemTables = holdem;
 }
 
 // The loop of trainIS over resolved trees. The deals are drawn in the same
@@ -187,12 +161,10 @@ void CFR::trainClusterTrees(uint64_t iterations, int round,
                                        showdownValue(pass.cards[1], pass.cards[1] + 2, board));
       }
     };
-    std::vector<std::thread> pool;
+    // Equal shares in order: thread t works out passes t * share onwards.
     const size_t share = (count + threads - 1) / threads;
-    for (unsigned t = 1; t < threads && t * share < count; ++t)
-      pool.emplace_back(work, t * share, std::min(count, (t + 1) * share));
-    work(0, std::min(count, share));
-    for (std::thread& t : pool) t.join();
+    const unsigned used = share ? static_cast<unsigned>((count + share - 1) / share) : 1;
+    runOnThreads(used, [&](unsigned t) { work(t * share, std::min(count, (t + 1) * share)); });
 
     k = 0;
     for (uint64_t i = i0; i < i1; ++i) {
@@ -210,7 +182,7 @@ void CFR::fillUtility(double** tables, uint64_t size, int round) {
     fillUtilityReference(tables, 0, size, round);
     return;
   }
-  ClustersMode mode(*this);
+  BucketMode mode(*this, {true, false, true});
   const UtilityFill fill(*this, round);
   const uint64_t seed = (static_cast<uint64_t>(global_urng()()) << 31) ^ global_urng()();
   fill.fillThreaded(tables, 0, size, fillThreads, seed, [&](uint64_t i) {
@@ -231,7 +203,7 @@ void CFR::fillUtilityReference(double** tables, uint64_t begin, uint64_t end, in
   const int samples = round < 3 ? 10 : 2;
   const uint8_t* heroClusters = equityTables->getClusterTable(n, round);
   assert(heroClusters);
-  ClustersMode mode(*this);
+  BucketMode mode(*this, {true, false, true});
 
   uint8_t hand[7];
   uint8_t rest[52];
@@ -240,8 +212,8 @@ void CFR::fillUtilityReference(double** tables, uint64_t begin, uint64_t end, in
   for (uint64_t i = begin; i < end; ++i) {
     if (i % 1000 == 0)
       std::cout << static_cast<double>(i) / size * 100.0 << "% done" << std::endl;
-    if (!hand_unindex(indexer, EquityTables::indexRound(round), i, hand))
-      __assert_fail("hand_unindex(indexer, indexRound, i, hand)", __FILE__, __LINE__, __func__);
+    MORVANE_CHECK_AS(hand_unindex(indexer, EquityTables::indexRound(round), i, hand),
+                     "hand_unindex(indexer, indexRound, i, hand)");
     for (int s = 0; s < samples; ++s) {
       for (int p = 0; p < n; ++p) {
         state.holeCards[p][0] = hand[0];

@@ -11,6 +11,8 @@
 #include "solver/cfr.h"
 #include "abstraction/equity_generator.h"
 #include "showdown.h"
+#include "common/check.h"
+#include "common/parallel.h"
 #include "common/util.h"
 
 int showdownValue(const uint8_t* hole, const uint8_t* board, int boardCards) {
@@ -52,12 +54,8 @@ ClusterTrees::ClusterTrees(CFR& cfr) : game(cfr.game) {
                            showdownValue(holes[o][1], kBoard, board)) == o);
   }
 
-  const bool abstraction = cfr.useCardAbstraction, holdem = cfr.useHoldemTables,
-             clusters = cfr.useClusters;
   const uint64_t saved0 = cfr.clusterBucket[0][0], saved1 = cfr.clusterBucket[0][1];
-  cfr.useCardAbstraction = true;
-  cfr.useHoldemTables = false;
-  cfr.useClusters = true;
+  const BucketMode mode(cfr, {true, false, true});
   roots.resize(NUM_CLUSTERS * NUM_CLUSTERS);
   State state;
   initState(game, 0, &state);
@@ -67,9 +65,6 @@ ClusterTrees::ClusterTrees(CFR& cfr) : game(cfr.game) {
       cfr.clusterBucket[0][1] = c1;
       roots[c0 * NUM_CLUSTERS + c1] = resolve(cfr, &state);
     }
-  cfr.useCardAbstraction = abstraction;
-  cfr.useHoldemTables = holdem;
-  cfr.useClusters = clusters;
   cfr.clusterBucket[0][0] = saved0;
   cfr.clusterBucket[0][1] = saved1;
 }
@@ -135,7 +130,7 @@ void ClusterTrees::calcAt(uint32_t index, ShowdownOutcome outcome, const double*
   const double weight = counterfactualReach(reach, seat, 2);
   for (int v = 0; v < n.numValid; ++v) {
     const int a = n.valid[v];
-    n.info->regretSum[a] += weight * (actionUtility[a] - utility[seat]);
+    addRegret(n.info->regretSum[a], weight, actionUtility[a], utility[seat]);
   }
 }
 
@@ -184,8 +179,7 @@ void UtilityFill::fillClasses(double** tables, uint64_t begin, uint64_t from, ui
   uint8_t rest[52];
   uint8_t opponent[7];
   for (uint64_t i = from; i < to; ++i) {
-    if (!hand_unindex(indexer, indexRound, i, hand))
-      __assert_fail("hand_unindex(indexer, indexRound, i, hand)", __FILE__, __LINE__, __func__);
+    MORVANE_CHECK(hand_unindex(indexer, indexRound, i, hand));
     const uint8_t* board = hand + 2;
     bool used[52] = {};
     for (int c = 0; c < 2 + board_; ++c) used[hand[c]] = true;
@@ -228,16 +222,11 @@ void UtilityFill::fillThreaded(double** tables, uint64_t begin, uint64_t end, un
   // Chunks are aligned to multiples of CHUNK so that progress falls on them.
   const uint64_t firstChunk = begin / CHUNK;
   const uint64_t chunks = (end - 1) / CHUNK - firstChunk + 1;
-  std::atomic<uint64_t> next{0};
-  std::mutex progressMutex;
-  std::vector<uint8_t> done(chunks, 0);
-  uint64_t donePrefix = 0;
+  ChunkQueue queue(chunks);
   if (begin % CHUNK == 0) progress(begin);
 
-  auto worker = [&]() {
-    for (;;) {
-      const uint64_t k = next.fetch_add(1);
-      if (k >= chunks) return;
+  auto worker = [&](unsigned) {
+    for (uint64_t k; queue.take(k);) {
       const uint64_t chunk = firstChunk + k;
       SampleRng rng(seed ^ (chunk * 0xd1342543de82ef95ULL));
       UniformDeal deal{rng};
@@ -245,18 +234,11 @@ void UtilityFill::fillThreaded(double** tables, uint64_t begin, uint64_t end, un
       const uint64_t to = std::min(end, (chunk + 1) * CHUNK);
       // Only the opponent's two cards are needed.
       fillClasses(tables, begin, from, to, deal, 2);
-      std::lock_guard<std::mutex> lock(progressMutex);
-      done[k] = 1;
-      while (donePrefix < chunks && done[donePrefix]) {
-        ++donePrefix;
-        const uint64_t at = (firstChunk + donePrefix) * CHUNK;
-        if (donePrefix < chunks && at < end) progress(at);
-      }
+      queue.finish(k, [&](uint64_t done) {
+        const uint64_t at = (firstChunk + done) * CHUNK;
+        if (done < chunks && at < end) progress(at);
+      });
     }
   };
-  const unsigned n = static_cast<unsigned>(std::min<uint64_t>(equityThreads(threads), chunks));
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < n; ++t) pool.emplace_back(worker);
-  worker();
-  for (std::thread& t : pool) t.join();
+  runOnThreads(static_cast<unsigned>(std::min<uint64_t>(equityThreads(threads), chunks)), worker);
 }

@@ -10,7 +10,7 @@ void solveStreetGame(EquityTables& tables, const Game& game, int round,
                      double* const utilities[2]) {
   static const char* const roundNames[4] = {"pre-flop", "flop", "turn", "river"};
   // Table making always shows the progress of its long solves.
-  CFR::logProgress = true;
+  const ProgressLines progress(true);
   CFR cfr(&game);
   cfr.setEquityTables(&tables);
   cfr.setFillThreads(tables.threads());

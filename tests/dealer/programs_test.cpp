@@ -22,6 +22,7 @@
 #include "game.h"
 #include "net.h"
 #include "../seeded_random.h"
+#include "temp_dir.h"
 
 extern char** environ;
 
@@ -90,20 +91,6 @@ class Child {
   FILE* output_ = nullptr;
 };
 
-// A fresh directory under /tmp, removed with everything in it at the end.
-struct TempDir {
-  TempDir() {
-    char pattern[] = "/tmp/dealer-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    path = made != nullptr ? made : "/tmp";
-  }
-  ~TempDir() {
-    if (path != "/tmp") std::filesystem::remove_all(path);
-  }
-  std::string path;
-};
-
 std::vector<std::string> readLines(const std::string& path) {
   std::ifstream in(path);
   std::vector<std::string> lines;
@@ -147,7 +134,7 @@ MatchOutput runMatch(const std::string& dir, uint32_t hands, uint32_t seed,
 
 TEST(DealerPrograms, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
   const TempDir tmp;
-  const std::string& dir = tmp.path;
+  const std::string& dir = tmp.path();
   const uint32_t hands = 300;
   const MatchOutput first = runMatch(dir, hands, 11, {"random", "random", "random"});
   ASSERT_EQ(first.dealerStatus, 0);
@@ -180,7 +167,7 @@ TEST(DealerPrograms, SimplebotMatchCompletesAndRepeatsWithTheSameSeeds) {
 
 TEST(DealerPrograms, SimplebotPoliciesPlayAsNamed) {
   const TempDir tmp;
-  const std::string& dir = tmp.path;
+  const std::string& dir = tmp.path();
   const MatchOutput out = runMatch(dir, 6, 3, {"raise", "fold", "call"});
   ASSERT_EQ(out.dealerStatus, 0);
   ASSERT_EQ(out.log.size(), 7u);
@@ -222,7 +209,7 @@ TEST(DealerPrograms, NoLimitGameWithSeveralRounds) {
   // Heads-up no-limit with short stacks, a board card in the second round
   // and the second seat acting first preflop, as in reverse-blinds games.
   const TempDir tmp;
-  const std::string& dir = tmp.path;
+  const std::string& dir = tmp.path();
   const std::string game = dir + "/small.nolimit.2p.game";
   std::ofstream(game) << "GAMEDEF\nnolimit\nnumPlayers = 2\nnumRounds = 2\nstack = 20 20\n"
                          "blind = 2 1\nfirstPlayer = 2 1\nnumSuits = 2\nnumRanks = 6\n"
@@ -237,7 +224,7 @@ TEST(DealerPrograms, NoLimitGameWithSeveralRounds) {
 
 TEST(DealerPrograms, SilentThenDisconnectedPlayerDoesNotStopTheMatch) {
   const TempDir tmp;
-  const std::string& dir = tmp.path;
+  const std::string& dir = tmp.path();
   const std::string logFile = dir + "/faults.log";
   const uint32_t hands = 20;
   Child dealer({DEALER_PATH, "--timeout-ms", "200", "--log", logFile, "faults", kKuhn,
@@ -282,7 +269,7 @@ TEST(DealerPrograms, SilentThenDisconnectedPlayerDoesNotStopTheMatch) {
 
 TEST(DealerPrograms, DealerRejectsBadCommandLines) {
   const TempDir tmp;
-  const std::string& dir = tmp.path;
+  const std::string& dir = tmp.path();
   const std::string log = dir + "/x.log";
   const std::vector<std::vector<std::string>> bad = {
       {DEALER_PATH, "--log", log, "m", kKuhn, "10", "1", "a", "b"},
@@ -365,7 +352,7 @@ TEST(DealerPrograms, ListensOnLoopbackUnlessBoundElsewhere) {
   const TempDir tmp;
   for (const auto& [bind, address] : {std::pair<std::string, std::string>{"", "0100007F"},
                                       {"0.0.0.0", "00000000"}}) {
-    std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", tmp.path + "/bind.log"};
+    std::vector<std::string> args = {DEALER_PATH, "--quiet", "--log", tmp.path() + "/bind.log"};
     if (!bind.empty()) args.insert(args.end(), {"--bind", bind});
     args.insert(args.end(), {"m", kKuhn, "3", "1", "a", "b", "c"});
     Child dealer(args);
@@ -382,7 +369,7 @@ TEST(DealerPrograms, ListensOnLoopbackUnlessBoundElsewhere) {
 
 TEST(DealerPrograms, StrayConnectionsDoNotTakeASeat) {
   const TempDir tmp;
-  const std::string logFile = tmp.path + "/stray.log";
+  const std::string logFile = tmp.path() + "/stray.log";
   Child dealer({DEALER_PATH, "--timeout-ms", "300", "--log", logFile, "m", kKuhn, "10", "1",
                 "bot0", "bot1", "bot2"});
   const std::vector<std::string> ports = readPorts(dealer);
@@ -412,7 +399,7 @@ TEST(DealerPrograms, StrayConnectionsDoNotTakeASeat) {
 
 TEST(DealerPrograms, SeatThatNeverConnectsIsPlayedAsFoldingAfterTheConnectTimeout) {
   const TempDir tmp;
-  const std::string logFile = tmp.path + "/absent.log";
+  const std::string logFile = tmp.path() + "/absent.log";
   Child dealer({DEALER_PATH, "--quiet", "--connect-timeout-ms", "1000", "--log", logFile, "m",
                 kKuhn, "12", "1", "bot0", "absent", "bot2"});
   const std::vector<std::string> ports = readPorts(dealer);
@@ -458,7 +445,7 @@ TEST(DealerPrograms, SignalEndsTheMatchWithTheScoreOfTheHandsPlayed) {
   ASSERT_NE(game, nullptr);
   for (const int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
-    const std::string logFile = tmp.path + "/stopped.log";
+    const std::string logFile = tmp.path() + "/stopped.log";
     // No answer timeout: without the signal the dealer would wait for ever.
     Child dealer({DEALER_PATH, "--quiet", "--timeout-ms", "0", "--log", logFile, "m", kKuhn,
                   "1000", "1", "stuck", "bot1", "bot2"});
@@ -502,7 +489,7 @@ TEST(DealerPrograms, SignalEndsTheMatchWithTheScoreOfTheHandsPlayed) {
 
 TEST(DealerPrograms, BadOptionValuesAndPortsAreRefused) {
   const TempDir tmp;
-  const std::string log = tmp.path + "/x.log";
+  const std::string log = tmp.path() + "/x.log";
   const std::vector<std::vector<std::string>> bad = {
       {"--bind", "localhost"}, {"--bind", "10.0.0"},         {"--connect-timeout-ms", "-1"},
       {"--max-timeouts", "x"}, {"--ports", "0,70000,0"},     {"--ports", "0,-1,0"},
@@ -545,9 +532,9 @@ TEST(DealerPrograms, GamesThatCannotBePlayedFairlyAreRefusedBeforeListening) {
       {"stack = 20 20\nblind = 1 -2\n", "invalid blind for player 2: -2"},
   };
   for (const auto& [lines, message] : games) {
-    const std::string game = tmp.path + "/bad.game";
+    const std::string game = tmp.path() + "/bad.game";
     std::ofstream(game) << common << lines << "END GAMEDEF\n";
-    Child dealer({DEALER_PATH, "--log", tmp.path + "/bad.log", "m", game, "10", "1", "a", "b"}, true);
+    Child dealer({DEALER_PATH, "--log", tmp.path() + "/bad.log", "m", game, "10", "1", "a", "b"}, true);
     const std::string output = dealer.readAll();
     EXPECT_NE(dealer.wait(), 0) << lines;
     EXPECT_NE(output.find(message), std::string::npos) << output;

@@ -17,6 +17,7 @@
 
 #include "cards/tpt.h"
 #include "common/util.h"
+#include "temp_dir.h"
 
 // A file of `bytes` bytes that holds no blocks until it is written.
 inline void sparseFile(const std::string& path, size_t bytes) {
@@ -63,15 +64,8 @@ inline const int* testStateTable() {
 // Makes a fresh directory the working directory for the test's lifetime.
 class LookupDir {
  public:
-  explicit LookupDir(bool withStateTable) {
-    char pattern[] = "/tmp/equity_test.XXXXXX";
-    const char* made = mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    path_ = made ? made : "/tmp";
-    char* old = getcwd(nullptr, 0);
-    previous_ = old ? old : "/";
-    std::free(old);
-    EXPECT_EQ(chdir(path_.c_str()), 0);
+  explicit LookupDir(bool withStateTable) : dir_("equity_test"), cd_(dir_.path()) {
+    EXPECT_FALSE(dir_.path().empty());
     EXPECT_EQ(mkdir("lookup", 0755), 0);
     if (withStateTable) {
       const std::string tpt = testStateTablePath();
@@ -79,16 +73,12 @@ class LookupDir {
       EXPECT_EQ(symlink(tpt.c_str(), "lookup/tpt"), 0);
     }
   }
-  ~LookupDir() {
-    if (chdir(previous_.c_str()) != 0) return;
-    std::system(("rm -rf '" + path_ + "'").c_str());
-  }
-  LookupDir(const LookupDir&) = delete;
-  LookupDir& operator=(const LookupDir&) = delete;
 
  private:
-  std::string path_;
-  std::string previous_;
+  // Declared in this order: the working directory is left before the
+  // directory is removed.
+  TempDir dir_;
+  WorkingDirectory cd_;
 };
 
 inline long long fileSize(const std::string& path) {

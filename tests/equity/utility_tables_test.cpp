@@ -206,4 +206,42 @@ TEST(UtilityChainDeathTest, AMissingStreetGameEndsWithTheErrorLine) {
               "ERROR: could not open game kuhn.preflop.2p.game");
 }
 
+// Solving street games is handed in by the owner; without it a missing
+// utility table is an error, not a silent table of zeros.
+TEST(UtilityChainDeathTest, WithoutAStreetSolverAMissingUtilityTableEndsWithTheErrorLine) {
+  LookupDir dir(false);
+  EquityTables tables;
+  tables.setEquityExtremes(2, 0, 0.0, 1.0);
+  tables.setClusterTable(2, 0, new uint8_t[169]());
+  EXPECT_EXIT(tables.loadUtility(0), ::testing::ExitedWithCode(1),
+              "ERROR: the pre-flop utility tables must be made, and this program cannot solve "
+              "street games");
+}
+
+// The solver handed in receives the round's game and class count, and what it
+// writes is what is kept and saved.
+TEST(UtilityChain, TheStreetSolverHandedInFillsTheSavedTables) {
+  LookupDir dir(false);
+  copyStreetGames();
+  EquityTables tables;
+  int calls = 0;
+  tables.setStreetSolver([&](EquityTables& owner, const Game& game, int round, double* const out[2]) {
+    ++calls;
+    EXPECT_EQ(&owner, &tables);
+    EXPECT_EQ(round, 0);
+    EXPECT_EQ(game.numPlayers, 2);
+    for (uint64_t i = 0; i < owner.getRoundSize(round); ++i) {
+      out[0][i] = static_cast<double>(i);
+      out[1][i] = -static_cast<double>(i);
+    }
+  });
+  tables.setEquityExtremes(2, 0, 0.0, 1.0);
+  tables.setClusterTable(2, 0, new uint8_t[169]());
+  capture([&] { tables.solveUtility(0); });
+  EXPECT_EQ(calls, 1);
+  ASSERT_NE(tables.getUtilityTable(0, 1), nullptr);
+  EXPECT_EQ(tables.getUtilityTable(0, 1)[168], -168.0);
+  EXPECT_EQ(fileSize(EquityTables::utilityFileName(0, 0)), 169 * 8);
+}
+
 }  // namespace

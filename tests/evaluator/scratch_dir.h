@@ -6,26 +6,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
+#include <memory>
+
+#include "temp_dir.h"
 
 class ScratchDirTest : public testing::Test {
  protected:
   void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    char pattern[] = "/tmp/evaluator-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::current_path(dir_);
+    ASSERT_FALSE(dir_.path().empty());
+    cd_ = std::make_unique<WorkingDirectory>(dir_.path());
     std::filesystem::create_directory("lookup");
   }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::filesystem::path previous_, dir_;
+  void TearDown() override { cd_.reset(); }
+  TempDir dir_{"evaluator-test"};
+  std::unique_ptr<WorkingDirectory> cd_;
 };
 
 #endif

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <stdexcept>
+#include <string>
 
 #include "solver/cfr.h"
 #include "cards/combinator.h"
@@ -202,4 +204,35 @@ TEST_F(KuhnSolver, TrainingAMillionIterationsApproachesEquilibrium) {
     profile += e.profileValue[p];
   }
   EXPECT_NEAR(profile, 0.0, 1e-12);
+}
+
+// The switches that steer a solver are set by guards: a training that fails
+// half-way leaves no mode on, and the progress setting comes back.
+TEST(SolverSwitches, AFailedHoldemTrainingLeavesNoBucketModeOn) {
+  const GamePtr game = readGameFile(std::string(POKER_GAMES_DIR) + "/holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  CFR cfr(game.get());
+  const ProgressLines quiet(false);
+  testing::internal::CaptureStdout();
+  std::string message;
+  try {
+    cfr.trainHoldem(1);  // no equity tables lent: the first deal cannot be bucketed
+  } catch (const std::logic_error& error) {
+    message = error.what();
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(message, "Deve carregar equity tables para correr cfr no hold'em poker");
+  EXPECT_FALSE(cfr.useCardAbstraction);
+  EXPECT_FALSE(cfr.useHoldemTables);
+}
+
+TEST(SolverSwitches, ProgressLinesComeBackAfterAnException) {
+  CFR::logProgress = false;
+  try {
+    const ProgressLines on(true);
+    EXPECT_TRUE(CFR::logProgress);
+    throw std::runtime_error("stop");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(CFR::logProgress);
 }

@@ -16,23 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/game_file.h"
 #include "solver/cfr.h"
 #include "game.h"
+#include "temp_dir.h"
 
 inline std::string kuhnGamePath() { return std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game"; }
-
-struct GameDeleter {
-  void operator()(Game* game) const { std::free(game); }
-};
-using GamePtr = std::unique_ptr<Game, GameDeleter>;
-
-inline GamePtr readGameFile(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return nullptr;
-  GamePtr game(readGame(file));
-  std::fclose(file);
-  return game;
-}
 
 inline GamePtr kuhnGame() { return readGameFile(kuhnGamePath()); }
 
@@ -43,25 +32,6 @@ inline std::vector<std::pair<std::string, CFRNode>> informationSets(CFR& cfr) {
   cfr.forEachInformationSet([&](const std::string& key, const CFRNode& node) { all.emplace_back(key, node); });
   return all;
 }
-
-// A fresh directory under /tmp, removed with everything in it at the end.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/morvane-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "";
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Writes `text` to `path`.
 inline void writeText(const std::string& path, const std::string& text) {

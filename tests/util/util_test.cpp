@@ -10,22 +10,11 @@
 #include <string>
 #include <unistd.h>
 
+#include "common/game_file.h"
 #include "common/util.h"
+#include "temp_dir.h"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/util_test.XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 long fileSize(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -168,6 +157,24 @@ TEST(PrintHand, WritesProtocolCardText) {
   testing::internal::CaptureStdout();
   printHand(cards, 3);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "As2cJc\n");
+}
+
+// One reader of game files for every program: a game, or the reason with
+// the path in the words the programs print after "ERROR: ".
+TEST(GameFile, ReadsAGameOrSaysWhyNot) {
+  std::string problem = "untouched";
+  const GamePtr game = readGameFile(std::string(POKER_GAMES_DIR) + "/kuhn.limit.3p.game", &problem);
+  ASSERT_TRUE(game);
+  EXPECT_EQ(game->numPlayers, 3);
+  EXPECT_EQ(problem, "untouched");
+
+  TempDir dir("util_test");
+  EXPECT_FALSE(readGameFile(dir.file("absent.game"), &problem));
+  EXPECT_EQ(problem, "could not open game " + dir.file("absent.game"));
+  std::ofstream(dir.file("bad.game")) << "GAMEDEF\nnonsense\n";
+  EXPECT_FALSE(readGameFile(dir.file("bad.game"), &problem));
+  EXPECT_EQ(problem, "could not read game " + dir.file("bad.game"));
+  EXPECT_FALSE(readGameFile(dir.file("absent.game")));
 }
 
 }  // namespace

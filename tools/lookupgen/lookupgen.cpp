@@ -25,11 +25,10 @@
 #include "cards/tpt.h"
 #include "cards/tpt_generator.h"
 #include "common/util.h"
+#include "tablemaking/lookup_chain.h"
 #include "tablemaking/street_solver.h"
 
 namespace {
-
-const char* const kRoundNames[4] = {"pre-flop", "flop", "turn", "river"};
 
 [[noreturn]] void fail(const std::string& message) {
   std::fflush(stdout);
@@ -162,36 +161,10 @@ int main(int argc, char** argv) {
   EquityTables tables;
   tables.setThreads(threads);
   tables.setStreetSolver(solveStreetGame);
-  for (int round = 0; round < 4; ++round) {
-    if (!chosen[round]) continue;
-    const std::string name = kRoundNames[round];
-    // Every table is loaded and checked, so that a damaged one is made again
-    // with everything derived from it.
-    bool newEquities = false, newClusters = false, newUtilities = false, newBuckets = false;
-    timed(name + " equity tables", [&] { return newEquities = tables.prepareEquityRound(round); });
-    timed(name + " cluster tables",
-          [&] { return newClusters = tables.prepareClusterRound(round, newEquities); });
-    // Utilities of equities made just now are stale.
-    if (newEquities)
-      for (int position = 0; position < 2; ++position)
-        std::remove(EquityTables::utilityFileName(round, position).c_str());
-    timed(name + " utility tables", [&] { return newUtilities = tables.loadUtility(round); });
-    // Bucket tables derive from the utilities: new utilities, new buckets.
-    if (newUtilities)
-      for (int players = 2; players <= 3; ++players)
-        for (int position = 0; position < players; ++position)
-          std::remove(EquityTables::holdemFileName(players, round, position).c_str());
-    for (int players = 2; players <= 3; ++players)
-      for (int position = 0; position < players; ++position)
-        timed(EquityTables::holdemFileName(players, round, position), [&] {
-          const bool made = tables.loadHoldemTable(players, round, position);
-          newBuckets = newBuckets || made;
-          return made;
-        });
-    if (!newEquities && !newClusters && !newUtilities && !newBuckets)
-      std::cout << "The " << name << " tables are present" << std::endl;
-    tables.releaseRound(round);
-  }
+  // Every table is loaded and checked, so that a damaged one is made again
+  // with everything derived from it.
+  for (int round = 0; round < 4; ++round)
+    if (chosen[round]) prepareLookupRound(tables, round, timed);
   std::cout << "Lookup tables ready" << std::endl;
   return 0;
 }
