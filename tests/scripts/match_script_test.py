@@ -132,6 +132,12 @@ class DuplicateMatch(unittest.TestCase):
             self.assertEqual([cards for cards, _ in hands], [cards for cards, _ in runs[0][0]])
         self.assertTrue(os.path.getsize(os.path.join(self.run_dir, "logs", "match.png")) > 0)
 
+    def test_kuhn_names_the_three_player_match_game(self):
+        # Several games/kuhn.* files exist; the short name means the one played.
+        output = play(self.run_dir, "--game", "kuhn", "--hands", "10", "--seed", "1",
+                      "call", "call", "call")
+        self.assertIn("of kuhn.limit.3p.game", output)
+
     def check_duplicate_table(self, output, runs):
         found = tables(output)
         self.assertEqual(len(found), runs + 1)
