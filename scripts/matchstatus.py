@@ -262,8 +262,8 @@ class Screen:
 
 def watch(args):
     players = []
-    for spec in args.players:
-        name, _, path = spec.partition("=")
+    for player in args.players:
+        name, _, path = player.partition("=")
         players.append((PlayerStatus(name), Follower(path)))
     match_log = Follower(args.match_log)
     progress = MatchProgress(args.hands)
