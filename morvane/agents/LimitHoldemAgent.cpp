@@ -278,8 +278,9 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
       cards[1] = hands[k][1];
       const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
       if (!looked[bucket]) {
-        nodeOf[bucket] =
-            bucket < solver->holdemBuckets() ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
+        nodeOf[bucket] = bucket < solver->holdemBuckets()
+                             ? solver->lookupNode(solver->abstraction(&state, bucket))
+                             : nullptr;
         looked[bucket] = true;
       }
       node = nodeOf[bucket];
