@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "agents/price_answer.h"
 #include "lbr.h"
 #include "morvane_opponent.h"
 
@@ -68,6 +70,29 @@ void showdowns(benchmark::State& st) {
   for (auto _ : st) s.prepare(hero, board, boardCards, 64, rng);
 }
 
+// The price rule's equities of every hand against one raiser's range, as the
+// player answers an off-tree raise for each hand the LBR's range holds:
+// range(0) 0 the plain reference, 1 the fast path; range(1) 1 the river's
+// showdown values (with ties), 0 chances against a random hand (log5).
+void priceRange(benchmark::State& st) {
+  const bool fast = st.range(0) != 0;
+  const bool exact = st.range(1) != 0;
+  const uint8_t board[3] = {10, 17, 24};
+  const auto strength = [&](uint8_t a, uint8_t b) {
+    const unsigned mix = (a * 31u + b * 17u) % 997u;
+    return exact ? static_cast<double>(mix % 200u) : mix / 997.0;
+  };
+  const std::vector<Holding> range = rangeHoldings(board, 3, strength);
+  double sum = 0.0;
+  for (auto _ : st) {
+    RangeEquity against(range, 0.5, exact);
+    for (const Holding& h : range)
+      sum += fast ? against.equity(h.strength, h.cards)
+                  : equityAgainstRange(h.strength, h.cards, range, 0.5, exact);
+  }
+  benchmark::DoNotOptimize(sum);
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(baseline, limit_call, "limit", "call", lbr::ActionSet::fcr)->Unit(benchmark::kMillisecond);
@@ -76,6 +101,7 @@ BENCHMARK_CAPTURE(baseline, nolimit_random_wide, "nolimit", "random", lbr::Actio
 BENCHMARK_CAPTURE(player, limit_morvane, "limit", lbr::ActionSet::fcr)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(player, nolimit_morvane_fcpa, "nolimit", lbr::ActionSet::fcpa)->Unit(benchmark::kMillisecond);
 // Equity preparation by board size: pre-flop and flop sampled, turn and river exact.
+BENCHMARK(priceRange)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(showdowns)->Arg(0)->Arg(3)->Arg(4)->Arg(5)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -235,9 +235,9 @@ double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
   const std::vector<Holding> range =
       rangeHoldings(state.boardCards, sumBoardCards(game, state.round), strength);
-  return equityAgainstRange(strength(hole[0], hole[1]), hole, range,
-                            raiserRangeShare(game, &state, seat),
-                            state.round == game->numRounds - 1);
+  RangeEquity against(range, raiserRangeShare(game, &state, seat),
+                      state.round == game->numRounds - 1);
+  return against.equity(strength(hole[0], hole[1]), hole);
 }
 
 bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
@@ -262,8 +262,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   bool covered = true;
   // The price rule's range, made at the first hand that needs it.
   std::vector<Holding> range;
-  double share = 1.0;
-  bool rangeMade = false;
+  std::unique_ptr<RangeEquity> against;
   const bool lastRound = round == game->numRounds - 1;
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
 
@@ -302,13 +301,13 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
     p[a_call] = 1.0;
     p[a_raise] = 0.0;
     if (game->bettingType == limitBetting) continue;
-    if (!rangeMade) {
+    if (!against) {
       range = rangeHoldings(state.boardCards, board, strength);
-      share = raiserRangeShare(game, &state, seat);
-      rangeMade = true;
+      against = std::make_unique<RangeEquity>(range, raiserRangeShare(game, &state, seat), lastRound);
     }
-    const double equity = equityAgainstRange(strength(hands[k][0], hands[k][1]), hands[k], range, share,
-                                             lastRound);
+    double hero;
+    if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);
+    const double equity = against->equity(hero, hands[k]);
     if (priceAnswer(game, &state, seat, equity).type == a_fold) {
       p[a_fold] = 1.0;
       p[a_call] = 0.0;

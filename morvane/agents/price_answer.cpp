@@ -1,6 +1,8 @@
 #include "agents/price_answer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -87,6 +89,107 @@ double equityAgainstRange(double hero, const uint8_t hole[2], const std::vector<
     wins += w * win;
   }
   return wins / weight;
+}
+
+RangeEquity::RangeEquity(const std::vector<Holding>& holdings, double share, bool exact)
+    : holdings_(holdings), share_(std::clamp(share, 0.0, 1.0)), exact_(exact) {
+  for (auto& row : pairAt_) std::fill(std::begin(row), std::end(row), int16_t{-1});
+  strengths_.reserve(holdings.size());
+  for (size_t i = 0; i < holdings.size(); ++i) {
+    strengths_.push_back(holdings[i].strength);
+    const uint8_t x = holdings[i].cards[0];
+    const uint8_t y = holdings[i].cards[1];
+    if (x < 52) byCard_[x].push_back(static_cast<uint16_t>(i));
+    if (y < 52 && y != x) byCard_[y].push_back(static_cast<uint16_t>(i));
+    if (x < 52 && y < 52) pairAt_[x][y] = pairAt_[y][x] = static_cast<int16_t>(i);
+  }
+  // The end of the top most hands' shares reach: a hand leaves `share` of
+  // the holdings without its cards, and as many of its own cards' holdings
+  // fall inside that top on average, so it ends near `share` of them all.
+  commonTop_ = static_cast<size_t>(share_ * static_cast<double>(holdings.size()));
+}
+
+bool RangeEquity::strengthOf(const uint8_t hole[2], double* strength) const {
+  if (hole[0] >= 52 || hole[1] >= 52 || pairAt_[hole[0]][hole[1]] < 0) return false;
+  *strength = strengths_[pairAt_[hole[0]][hole[1]]];
+  return true;
+}
+
+double RangeEquity::win(double hero, size_t position) const {
+  const double other = strengths_[position];
+  if (!exact_) return log5WinChance(hero, other);
+  return hero > other ? 1.0 : hero == other ? 0.5 : 0.0;
+}
+
+double RangeEquity::winsBefore(double hero, size_t end) {
+  if (exact_) {
+    // Strongest first: the holdings beaten start at `weaker`, the ties at
+    // `tied`.
+    const auto first = strengths_.begin();
+    const size_t tied = std::partition_point(first, strengths_.end(), [&](double x) { return x > hero; }) - first;
+    const size_t weaker = std::partition_point(first + tied, strengths_.end(), [&](double x) { return x >= hero; }) - first;
+    const size_t beaten = end > weaker ? end - weaker : 0;
+    const size_t ties = std::min(end, weaker) > tied ? std::min(end, weaker) - tied : 0;
+    return static_cast<double>(beaten) + 0.5 * static_cast<double>(ties);
+  }
+  auto [at, made] = topSums_.try_emplace(hero, 0.0);
+  if (made) {
+    // Four sums side by side keep the divisions in flight.
+    double sums[4] = {};
+    size_t i = 0;
+    for (; i + 4 <= commonTop_; i += 4)
+      for (int k = 0; k < 4; ++k) sums[k] += log5WinChance(hero, strengths_[i + k]);
+    for (; i < commonTop_; ++i) sums[0] += log5WinChance(hero, strengths_[i]);
+    at->second = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+  }
+  double total = at->second;
+  for (size_t i = commonTop_; i < end; ++i) total += log5WinChance(hero, strengths_[i]);
+  for (size_t i = end; i < commonTop_; ++i) total -= log5WinChance(hero, strengths_[i]);
+  return total;
+}
+
+double RangeEquity::equity(double hero, const uint8_t hole[2]) {
+  static const std::vector<uint16_t> none;
+  const std::vector<uint16_t>& a = hole[0] < 52 ? byCard_[hole[0]] : none;
+  const std::vector<uint16_t>& b = hole[1] < 52 && hole[1] != hole[0] ? byCard_[hole[1]] : none;
+  const bool both = hole[0] < 52 && hole[1] < 52 && pairAt_[hole[0]][hole[1]] >= 0;
+  const size_t possible = holdings_.size() - (a.size() + b.size() - both);
+  if (possible == 0) return 0.5;
+  double room = share_ * static_cast<double>(possible);
+  if (room <= 0.0) room = 1.0;
+  const double whole = std::floor(room);
+  const double part = room - whole;
+
+  // The holdings that share a card with the hand, in order of position, read
+  // only as far as the hand's top of the range reaches.
+  size_t i = 0, j = 0;
+  const size_t past = holdings_.size();
+  const auto nextColliding = [&] {
+    return std::min<size_t>(i < a.size() ? a[i] : past, j < b.size() ? b[j] : past);
+  };
+  const auto skip = [&](size_t position) {
+    if (i < a.size() && a[i] == position) ++i;
+    if (j < b.size() && b[j] == position) ++j;
+  };
+  // The end of the top `whole` holdings the hand leaves...
+  size_t end = static_cast<size_t>(whole);
+  double left = 0.0;
+  for (size_t p = nextColliding(); p < end; p = nextColliding()) {
+    left += win(hero, p);
+    skip(p);
+    ++end;
+  }
+  double wins = winsBefore(hero, end) - left;
+  // ... and the holding after them that counts by `part`.
+  if (part > 0.0) {
+    size_t cut = end;
+    for (size_t p = nextColliding(); p == cut; p = nextColliding()) {
+      skip(p);
+      ++cut;
+    }
+    wins += part * win(hero, cut);
+  }
+  return wins / room;
 }
 
 Action priceAnswer(const Game* game, const State* state, uint8_t seat, double equity) {

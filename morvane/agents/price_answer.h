@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "game.h"
@@ -64,6 +65,45 @@ std::vector<Holding> rangeHoldings(const uint8_t* board, int numBoard,
 // combined by log5. 0.5 with no holdings.
 double equityAgainstRange(double hero, const uint8_t hole[2], const std::vector<Holding>& holdings,
                           double share, bool exact);
+
+// The fast path of equityAgainstRange for many hands against one range, equal
+// to it up to rounding. The range is read once: its strengths in order, and
+// for every card the positions of the holdings that hold it. A hand's share
+// of the range is then the top of the range less the few holdings (at most
+// 2 * 50) that share a card with it, so a hand costs those holdings plus, on
+// the river, two binary searches, and before it a sum of log5 chances over
+// the common top of the range, kept per distinct strength of the hands asked
+// (before the river many hands share one: 169 pre-flop).
+// Not for sharing between threads (it keeps those sums); each query makes its
+// own.
+class RangeEquity {
+ public:
+  // `holdings` strongest first (as rangeHoldings makes them), kept by
+  // reference: it must outlive this object.
+  RangeEquity(const std::vector<Holding>& holdings, double share, bool exact);
+  // What equityAgainstRange(hero, hole, holdings, share, exact) returns.
+  double equity(double hero, const uint8_t hole[2]);
+  // The strength the range gives the holding `hole`, when it holds it (the
+  // hand's own strength on the same board, without computing it again).
+  bool strengthOf(const uint8_t hole[2], double* strength) const;
+
+ private:
+  double win(double hero, size_t position) const;
+  // Sum of the chances of `hero` against the holdings before `end`, whether
+  // or not they collide with it.
+  double winsBefore(double hero, size_t end);
+
+  const std::vector<Holding>& holdings_;
+  const double share_;
+  const bool exact_;
+  std::vector<double> strengths_;
+  std::vector<uint16_t> byCard_[52];
+  int16_t pairAt_[52][52];  // position of the holding of two cards, or -1
+  // Log5 only: the sum over the first `commonTop_` holdings, by hero
+  // strength.
+  size_t commonTop_ = 0;
+  std::unordered_map<double, double> topSums_;
+};
 
 // Step 5: call when `equity` pays the price of the call, else fold (a fold
 // only when it is legal). Never a raise.

@@ -19,36 +19,15 @@
 
 namespace {
 
-class MorvaneQuery : public ::testing::Test {
+class MorvaneQuery : public HoldemWorkDirTest {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    ASSERT_TRUE(makeHoldemWorkDir(dir_->path()));
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_->path());
-    std::filesystem::remove_all("strategies");
-    std::filesystem::create_directory("strategies");
-  }
-  void TearDown() override { std::filesystem::current_path(previous_); }
-
   static std::unique_ptr<LimitHoldemAgent> start(const char* gameFile) {
     testing::internal::CaptureStdout();
     auto agent = std::make_unique<LimitHoldemAgent>(gameFile, 10);
     testing::internal::GetCapturedStdout();
     return agent;
   }
-
-  static TempDir* dir_;
-  std::filesystem::path previous_;
 };
-
-TempDir* MorvaneQuery::dir_ = nullptr;
 
 void setSums(CFR* solver, const std::string& key, double fold, double call, double raise) {
   CFRNode* node = solver->findNode(key);

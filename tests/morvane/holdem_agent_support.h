@@ -7,6 +7,7 @@
 #define TESTS_MORVANE_HOLDEM_AGENT_SUPPORT_H
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -89,5 +90,29 @@ inline bool saveHoldemStrategy(const std::string& gameFile, const std::string& p
   makeParentDirectories(path);
   return solver.save(path);
 }
+
+// A fixture whose tests run in one hold'em working directory (made once for
+// the suite by makeHoldemWorkDir), each with an empty "strategies/".
+class HoldemWorkDirTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    ASSERT_TRUE(makeHoldemWorkDir(dir_->path()));
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_->path());
+    std::filesystem::remove_all("strategies");
+    std::filesystem::create_directory("strategies");
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  static inline TempDir* dir_ = nullptr;
+  std::filesystem::path previous_;
+};
 
 #endif

@@ -60,24 +60,8 @@ class Probe : public LimitHoldemAgent {
   }
 };
 
-class HoldemAgent : public ::testing::Test {
+class HoldemAgent : public HoldemWorkDirTest {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    ASSERT_TRUE(makeHoldemWorkDir(dir_->path()));
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_->path());
-    std::filesystem::remove_all("strategies");
-    std::filesystem::create_directory("strategies");
-  }
-  void TearDown() override { std::filesystem::current_path(previous_); }
-
   // Constructs the agent of `gameFile` and returns what it printed.
   std::unique_ptr<Probe> start(const char* gameFile, std::string* out = nullptr,
                                bool flatStore = true) {
@@ -87,12 +71,7 @@ class HoldemAgent : public ::testing::Test {
     if (out) *out = printed;
     return agent;
   }
-
-  static TempDir* dir_;
-  std::filesystem::path previous_;
 };
-
-TempDir* HoldemAgent::dir_ = nullptr;
 
 bool hasLine(const std::string& text, const std::string& line) {
   return ("\n" + text).find("\n" + line + "\n") != std::string::npos;

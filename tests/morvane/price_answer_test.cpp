@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 #include "holdem_agent_support.h"
 #include "support.h"
 
@@ -108,6 +112,61 @@ TEST(PriceEquity, RangeIsTheTopShareOfWhatTheHandLeavesWithTheCutOffInPart) {
                    (log5WinChance(0.6, 0.9) + log5WinChance(0.6, 0.4)) / 2);
   EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, hand, chances, 0.5, false), log5WinChance(0.6, 0.9));
   EXPECT_DOUBLE_EQ(equityAgainstRange(0.6, hand, {}, 0.5, false), 0.5);
+}
+
+double strengthOfCards(const std::vector<Holding>& range, uint8_t a, uint8_t b) {
+  for (const Holding& h : range)
+    if ((h.cards[0] == a && h.cards[1] == b) || (h.cards[0] == b && h.cards[1] == a)) return h.strength;
+  return -1.0;
+}
+
+// The fast path against the plain reference: random strengths with many
+// ties (the river's showdown values) and without (chances against a random
+// hand), every hand off the board, shares from a single holding to all.
+TEST(PriceEquity, FastPathEqualsTheReferenceForEveryHand) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  const std::vector<uint8_t> board = {3, 17, 30, 44, 51};
+  for (const bool exact : {true, false}) {
+    for (int boardCards : {0, 3, 5}) {
+      const auto strength = [&](uint8_t, uint8_t) {
+        return exact ? std::floor(chance(rng) * 40.0) : chance(rng);
+      };
+      const std::vector<Holding> range = rangeHoldings(board.data(), boardCards, strength);
+      for (const double share : {0.0, 1e-4, 0.2, 1.0 / 3.0, 0.5, 0.77, 1.0}) {
+        RangeEquity fast(range, share, exact);
+        for (uint8_t a = 0; a < 52; ++a) {
+          for (uint8_t b = a + 1; b < 52; ++b) {
+            if (std::find(board.begin(), board.begin() + boardCards, a) != board.begin() + boardCards ||
+                std::find(board.begin(), board.begin() + boardCards, b) != board.begin() + boardCards)
+              continue;
+            const uint8_t hand[2] = {a, b};
+            // Hands of one strength share a memoised sum: ask some twice.
+            const double hero = exact ? std::floor(chance(rng) * 40.0) : (a % 7) / 7.0 + 0.05;
+            const double want = equityAgainstRange(hero, hand, range, share, exact);
+            double own = -1.0;
+            ASSERT_TRUE(fast.strengthOf(hand, &own));
+            ASSERT_EQ(own, strengthOfCards(range, a, b));
+            ASSERT_NEAR(fast.equity(hero, hand), want, 1e-12)
+                << "exact " << exact << ", board " << boardCards << ", share " << share << ", hand "
+                << int(a) << " " << int(b);
+          }
+        }
+      }
+    }
+  }
+  // Hand-made ranges that do not cover the deck, as the worked cases above.
+  const std::vector<Holding> chances = {{0.9, {10, 11}}, {0.4, {12, 13}}, {0.3, {0, 14}}};
+  const uint8_t hand[2] = {0, 1};
+  for (const double share : {0.0, 0.5, 1.0}) {
+    RangeEquity fast(chances, share, false);
+    EXPECT_NEAR(fast.equity(0.6, hand), equityAgainstRange(0.6, hand, chances, share, false), 1e-15);
+  }
+  const std::vector<Holding> nothing;
+  RangeEquity empty(nothing, 0.5, false);
+  EXPECT_EQ(empty.equity(0.6, hand), 0.5);
+  double own;
+  EXPECT_FALSE(empty.strengthOf(hand, &own));
 }
 
 }  // namespace
