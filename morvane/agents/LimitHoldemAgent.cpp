@@ -82,7 +82,7 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction
 
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction,
                                    uint64_t iterations)
-    : PokerAgent(gameFile), abstraction_(abstraction) {
+    : PokerAgent(gameFile), abstraction_(abstraction), serial(++agentsMade) {
   if (abstraction == Abstraction::large &&
       (game->numPlayers != 2 || game->bettingType != limitBetting || game->numSuits != 4 ||
        game->numRanks != 13 || game->numHoleCards != 2 || game->numRounds != 4)) {
