@@ -9,10 +9,12 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 
 #include "abstraction/bet_abstraction.h"
 #include "holdem_agent_support.h"
 #include "showdown.h"
+#include "solver/nolimit_dealer.h"
 #include "support.h"
 
 namespace {
@@ -296,4 +298,39 @@ TEST(NolimitCFR, StrategyFileRoundTripsAndRefusesOtherTreesBucketsAndDamage) {
   setFreeSpaceForTesting(-1);
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/full"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/full.tmp"));
+}
+
+TEST(HoldemDealer, DealsDistinctCardsAndReadsBucketsAndOrdersFromThem) {
+  GamePtr game = nolimitGame();
+  ASSERT_TRUE(game);
+  // The bucket names the round and the seat's cards.
+  const auto bucketOf = [&](int round, const uint8_t* cards) {
+    uint32_t h = static_cast<uint32_t>(round);
+    for (int c = 0; c < 2 + sumBoardCards(game.get(), static_cast<uint8_t>(round)); ++c) h = h * 53 + cards[c];
+    return h;
+  };
+  HoldemDealer dealer(game.get(), bucketOf, 5);
+  int ties = 0;
+  for (int i = 0; i < 500; ++i) {
+    NolimitCFR::Deal deal{};
+    dealer(&deal);
+    const uint8_t* cards = dealer.lastCards();
+    EXPECT_EQ(std::set<uint8_t>(cards, cards + 9).size(), 9u);
+    State state;
+    initState(game.get(), 0, &state);
+    for (int p = 0; p < 2; ++p)
+      for (int c = 0; c < 2; ++c) state.holeCards[p][c] = cards[2 * p + c];
+    std::copy(cards + 4, cards + 9, state.boardCards);
+    for (int r = 0; r < 4; ++r) {
+      for (int p = 0; p < 2; ++p) {
+        std::vector<uint8_t> seen = {cards[2 * p], cards[2 * p + 1]};
+        seen.insert(seen.end(), cards + 4, cards + 4 + sumBoardCards(game.get(), static_cast<uint8_t>(r)));
+        ASSERT_EQ(deal.bucket[p][r], bucketOf(r, seen.data()));
+      }
+      ASSERT_EQ(deal.order[r], NolimitTree::orderOf(gamecore::showdownHandValue(game.get(), &state, 0, r),
+                                                    gamecore::showdownHandValue(game.get(), &state, 1, r)));
+      ties += deal.order[r] == NolimitTree::TIE;
+    }
+  }
+  EXPECT_GT(ties, 0);
 }
