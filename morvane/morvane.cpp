@@ -6,8 +6,8 @@
 // loads its strategy from strategies/ or trains and saves one, then plays
 // one dealer session until the dealer closes the connection. The option,
 // anywhere on the line, names the abstraction: "standard" (the default) or
-// "large", which only the two-player hold'em games may ask for and which
-// this version does not build yet.
+// "large", which only the two-player hold'em games may ask for; this
+// version builds it for the limit game only.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,10 +27,11 @@
 
 namespace {
 
-using AgentFactory = std::function<std::unique_ptr<PokerAgent>(const char* gameFile)>;
+using AgentFactory =
+    std::function<std::unique_ptr<PokerAgent>(const char* gameFile, Abstraction abstraction)>;
 
-std::unique_ptr<PokerAgent> holdemAgent(const char* gameFile) {
-  return std::make_unique<LimitHoldemAgent>(gameFile);
+std::unique_ptr<PokerAgent> holdemAgent(const char* gameFile, Abstraction abstraction) {
+  return std::make_unique<LimitHoldemAgent>(gameFile, abstraction);
 }
 
 const std::map<std::string, AgentFactory>& agentTable() {
@@ -39,7 +40,7 @@ const std::map<std::string, AgentFactory>& agentTable() {
       {"holdem.limit.3p.game", holdemAgent},
       {"holdem.nolimit.2p.reverse_blinds.game", holdemAgent},
       {"kuhn.limit.3p.game",
-       [](const char* gameFile) -> std::unique_ptr<PokerAgent> {
+       [](const char* gameFile, Abstraction) -> std::unique_ptr<PokerAgent> {
          return std::make_unique<KuhnAgent>(gameFile);
        }},
   };
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ERROR: %s\n", refusal.c_str());
     return 1;
   }
-  if (arguments.abstraction == Abstraction::large) {
+  if (arguments.abstraction == Abstraction::large &&
+      std::string(gameFile) != "holdem.limit.2p.reverse_blinds.game") {
     std::fprintf(stderr, "ERROR: the large abstraction of %s is not built yet\n", gameFile);
     return 1;
   }
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ERROR: no agent for game %s\n", gameFile);
     return 1;
   }
-  std::unique_ptr<PokerAgent> agent = row->second(gameFile);
+  std::unique_ptr<PokerAgent> agent = row->second(gameFile, arguments.abstraction);
 
   uint16_t port;
   if (!parsePort(portText, &port)) {

@@ -70,6 +70,8 @@ PHASES = [
     (re.compile(r"Computing ne for \d players and round (\d)"), "utility tables, {round0}: solving"),
     (re.compile(r"Computing hsut for (\d) players and round (\d)"), "bucket tables, {round1}, {0} players"),
     (re.compile(r"Loading table lookup/(\S+)!"), "loading lookup tables"),
+    (re.compile(r"Making the large (\S+) buckets"), "large bucket tables, {0}"),
+    (re.compile(r"Waiting for another player preparing"), "waiting for another player's preparation"),
     (re.compile(r"Training hold'em agent with \d+ iterations$"), "training"),
     (re.compile(r"Training kuhn agent with (\d+) iterations"), "training"),
 ]
@@ -124,6 +126,10 @@ class PlayerStatus:
                 text = what.format(*groups,
                                    round0=ROUND_NAMES.get(groups[0], "?") if groups else "",
                                    round1=ROUND_NAMES.get(groups[-1], "?") if groups else "")
+                # The equity tables the large buckets are made from load
+                # within that step.
+                if what == "loading lookup tables" and (self.what or "").startswith("large bucket"):
+                    return
                 if what == "training" and groups:
                     self.kuhn_passes = int(groups[0])
                 if text != self.what or what != "loading lookup tables":
@@ -327,6 +333,16 @@ GAMES = {
 }
 # The tables a start reads in play; with all of them on disk nothing is made.
 BUCKET_TABLES = [f"lookup/holdem_{r}_{p}p_{pos}" for r in TABLE_ROUNDS for p in (2, 3) for pos in range(p)]
+# The large abstraction (two-player limit only): its strategy, and its bucket
+# tables, made from the two-player equity tables (all lookup tables when
+# those are missing too).
+LARGE_GAMES = {
+    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 25 * 60, 137.8e6, True),
+}
+LARGE_TABLES = [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]]
+LARGE_TABLES_BYTES = 138.4e6
+LARGE_TABLES_SECONDS = 60
+EQUITY_TABLES = [f"lookup/{r}_2p" for r in TABLE_ROUNDS[1:]]
 
 
 def free_bytes(path):
@@ -355,14 +371,24 @@ def tree_bytes(directory):
     return total
 
 
-def first_start(run_dir, game):
+def first_start(run_dir, game, abstraction="standard"):
     """(announcement, bytes needed) for morvane's start at game in run_dir,
     or None when it has everything already or the game is not one it plays."""
-    if game not in GAMES:
+    games = LARGE_GAMES if abstraction == "large" else GAMES
+    if game not in games:
         return None
-    strategies, seconds, strategy_bytes, needs_tables = GAMES[game]
+    strategies, seconds, strategy_bytes, needs_tables = games[game]
     steps, needed = [], 0
-    if needs_tables and not all(os.path.isfile(os.path.join(run_dir, t)) for t in BUCKET_TABLES):
+    have = lambda tables: all(os.path.isfile(os.path.join(run_dir, t)) for t in tables)
+    if abstraction == "large" and not have(LARGE_TABLES) and have(EQUITY_TABLES):
+        needed += LARGE_TABLES_BYTES
+        steps.append(f"large bucket tables about {rough_duration(LARGE_TABLES_SECONDS)} "
+                     f"and {size(LARGE_TABLES_BYTES)}")
+    elif abstraction == "large" and not have(LARGE_TABLES):
+        needed += TABLES_BYTES + LARGE_TABLES_BYTES
+        steps.append(f"lookup tables about {rough_duration(TABLES_SECONDS)} and "
+                     f"{size(TABLES_BYTES + LARGE_TABLES_BYTES)}")
+    elif abstraction != "large" and needs_tables and not have(BUCKET_TABLES):
         # Tables already made count against the total.
         made = tree_bytes(os.path.join(run_dir, "lookup"))
         needed += max(0, TABLES_BYTES - made)
@@ -375,11 +401,12 @@ def first_start(run_dir, game):
     if not steps:
         return None
     later = "later starts load them" if len(steps) > 1 else "later starts load it"
-    return f"first start for {game}: {', then '.join(steps)}; {later}", needed
+    what = f"{game} (large abstraction)" if abstraction == "large" else game
+    return f"first start for {what}: {', then '.join(steps)}; {later}", needed
 
 
 def plan(args):
-    found = first_start(args.run_dir, args.game)
+    found = first_start(args.run_dir, args.game, args.abstraction)
     if found is None:
         return 0
     announcement, needed = found
@@ -398,6 +425,7 @@ def main(argv):
     p = commands.add_parser("plan", help="announce a first start and check the free space")
     p.add_argument("--run-dir", required=True)
     p.add_argument("--game", required=True, help="game file name without .game")
+    p.add_argument("--abstraction", default="standard", choices=("standard", "large"))
     w = commands.add_parser("watch", help="print status lines until stopped")
     w.add_argument("--hands", type=int, required=True)
     w.add_argument("--match-log", required=True)

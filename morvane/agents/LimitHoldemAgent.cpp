@@ -28,6 +28,24 @@ class HoldemSolver : public CFR {
   }
 };
 
+// The solver of the large abstraction: every seat's bucket is the hand's
+// large bucket of the round.
+class LargeHoldemSolver : public CFR {
+ public:
+  explicit LargeHoldemSolver(const Game* game) : CFR(game) { setHoldemBuckets(LARGE_MAX_BUCKETS); }
+  void setBuckets(const LargeBuckets* buckets) { buckets_ = buckets; }
+  int holdemTableBucket(int, int round, int, const uint8_t* cards) const override {
+    if (!buckets_) throw std::logic_error("the large bucket tables are not loaded");
+    return buckets_->bucket(round, cards);
+  }
+
+ private:
+  const LargeBuckets* buckets_ = nullptr;
+};
+
+// Deals between two discounts of the large training's linear weighting.
+constexpr uint64_t LARGE_WEIGHTING_BLOCK = 100000;
+
 }  // namespace
 
 const char* const LimitHoldemAgent::HoldemStrategyFiles[4] = {
@@ -52,8 +70,35 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bo
   prepare(iterations, flatStore);
 }
 
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction)
+    : LimitHoldemAgent(gameFile, abstraction,
+                       abstraction == Abstraction::large ? LARGE_TRAINING_ITERATIONS
+                                                         : TRAINING_ITERATIONS) {}
+
+LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction,
+                                   uint64_t iterations)
+    : PokerAgent(gameFile), abstraction_(abstraction) {
+  if (abstraction == Abstraction::large &&
+      (game->numPlayers != 2 || game->bettingType != limitBetting || game->numSuits != 4 ||
+       game->numRanks != 13 || game->numHoleCards != 2 || game->numRounds != 4)) {
+    std::fprintf(stderr,
+                 "ERROR: the large abstraction plays two-player limit hold'em only, not %s\n",
+                 gameFile);
+    std::exit(1);
+  }
+  if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
+      game->numRanks != 13 || game->numHoleCards != 2) {
+    std::fprintf(stderr,
+                 "ERROR: the hold'em agent plays two- or three-player hold'em only, not %s\n",
+                 gameFile);
+    std::exit(1);
+  }
+  prepare(iterations, true);
+}
+
 LimitHoldemAgent::~LimitHoldemAgent() {
   if (solver) solver->setEquityTables(nullptr);
+  largeBuckets.reset();
   tables.reset();
   solver.reset();
 }
@@ -64,7 +109,28 @@ const char* LimitHoldemAgent::strategyPath(const Game* game) {
                                            : NoLimiHoldemStrategyFiles[players];
 }
 
+const char* LimitHoldemAgent::strategyPath(const Game* game, Abstraction abstraction) {
+  return abstraction == Abstraction::large ? LARGE_STRATEGY_FILE : strategyPath(game);
+}
+
+std::unique_ptr<CFR> LimitHoldemAgent::makeSolver() const {
+  if (abstraction_ == Abstraction::large) return std::make_unique<LargeHoldemSolver>(game);
+  return std::make_unique<HoldemSolver>(game);
+}
+
+void LimitHoldemAgent::loadLargeTables() {
+  tables = std::make_unique<EquityTables>();
+  tables->setStreetSolver(solveStreetGame);
+  largeBuckets = std::make_unique<LargeBuckets>(*tables);
+  largeBuckets->load();
+  static_cast<LargeHoldemSolver&>(*solver).setBuckets(largeBuckets.get());
+}
+
 void LimitHoldemAgent::loadTables() {
+  if (abstraction_ == Abstraction::large) {
+    loadLargeTables();
+    return;
+  }
   tables = std::make_unique<EquityTables>();
   tables->setStreetSolver(solveStreetGame);
   // Play and training read only the bucket tables; the equity tables (2.2 GB)
@@ -105,9 +171,14 @@ void LimitHoldemAgent::loadPriceTables() {
 }
 
 void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
-  solver = std::make_unique<HoldemSolver>(game);
+  // Two players in one directory (the standard and the large one, or two
+  // seats of one) must not make the same tables or train the same strategy
+  // at once: the second waits and loads what the first made.
+  const DirectoryLock lock(
+      "lookup", "Waiting for another player preparing its tables or strategy in this directory");
+  solver = makeSolver();
   solver->setUseFlatStore(flatStore);
-  const char* path = strategyPath(game);
+  const char* path = strategyPath(game, abstraction_);
   const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
   if (problem.empty()) {
     loadTables();
@@ -119,7 +190,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   // the solver that read it starts over as on a first start.
   if (file_exist(path)) {
     std::cout << "Warning: strategy " << path << " is refused: " << problem << std::endl;
-    solver = std::make_unique<HoldemSolver>(game);
+    solver = makeSolver();
     solver->setUseFlatStore(flatStore);
   }
   std::cout << "Warning: could not load strategy from disk!\n"
@@ -134,6 +205,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   makeParentDirectories(path);
   const std::string checkpoint = std::string(path) + CHECKPOINT_SUFFIX;
   solver->setTrainingCheckpoint(checkpoint, CHECKPOINT_SECONDS);
+  if (abstraction_ == Abstraction::large) solver->setLinearWeighting(LARGE_WEIGHTING_BLOCK);
   solver->trainHoldem(iterations);
   // Playing on is still possible; the next start trains again (from the
   // checkpoint). The save writes under a temporary name, so a refused file
@@ -205,8 +277,9 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
       cards[1] = hands[k][1];
       const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
       if (!looked[bucket]) {
-        nodeOf[bucket] =
-            bucket <= 9 ? solver->lookupNode(solver->abstraction(&state, bucket)) : nullptr;
+        nodeOf[bucket] = bucket < solver->holdemBuckets()
+                             ? solver->lookupNode(solver->abstraction(&state, bucket))
+                             : nullptr;
         looked[bucket] = true;
       }
       node = nodeOf[bucket];

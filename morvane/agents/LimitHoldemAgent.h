@@ -31,6 +31,15 @@
 // outside 0 .. 9, a player count other than 2 or 3) raises std::out_of_range
 // from getAction; the session answers it with a call and a warning.
 //
+// The large abstraction (two-player limit only) keys its information sets by
+// the buckets of large_buckets.h instead: the 169 pre-flop classes and 200
+// buckets on each later round, 1,275,600 information sets. Its strategy,
+// trained with block-linear weighting on the flat store for
+// LARGE_TRAINING_ITERATIONS deals (about 25 minutes of one core: its tree of
+// 6,378 decisions is too small for the pass's threads to pay), lives in its
+// own file (LARGE_STRATEGY_FILE), never in the standard one; it reads only its
+// own bucket tables, made on first use from the two-player equity tables.
+//
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
 // draws from. Tools that measure the agent (a local best response) query it
@@ -42,7 +51,9 @@
 #include <memory>
 
 #include "abstraction/EquityTables.h"
+#include "abstraction/large_buckets.h"
 #include "agents/PokerAgent.h"
+#include "common/abstraction_option.h"
 #include "solver/cfr.h"
 
 class LimitHoldemAgent : public PokerAgent {
@@ -52,6 +63,10 @@ class LimitHoldemAgent : public PokerAgent {
   static const char* const NoLimiHoldemStrategyFiles[4];
   // Training of a first start.
   static constexpr uint64_t TRAINING_ITERATIONS = 100000;
+  // Training of a first start of the large abstraction.
+  static constexpr uint64_t LARGE_TRAINING_ITERATIONS = 50000000;
+  // The large abstraction's strategy file.
+  static constexpr const char* LARGE_STRATEGY_FILE = "strategies/holdem.limit.2p.large/strategy";
   // The training checkpoint: its name beside the strategy file, and how often
   // it is written (each one costs about a minute for three players).
   static constexpr const char* CHECKPOINT_SUFFIX = ".checkpoint";
@@ -62,11 +77,17 @@ class LimitHoldemAgent : public PokerAgent {
   // flatStore false, the solver's keyed maps instead of its flat store: a
   // strategy of part of a game then loads without the whole game's tree.
   LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore = true);
+  // An abstraction's agent; a large one of a game it does not play stops the
+  // program with an "ERROR: " line.
+  LimitHoldemAgent(const char* gameFile, Abstraction abstraction);
+  LimitHoldemAgent(const char* gameFile, Abstraction abstraction, uint64_t iterations);
   // The equity tables go first, then the solver that borrowed them.
   ~LimitHoldemAgent() override;
 
   // The strategy file of a game: by betting type, then number of players.
   static const char* strategyPath(const Game* game);
+  static const char* strategyPath(const Game* game, Abstraction abstraction);
+  Abstraction abstraction() const { return abstraction_; }
   // Seat of the two-player bucket tables used by `seat` once only two
   // players can act: the first seat keeps its own, every later seat takes
   // the second seat's, as the three-player tables themselves are made. The
@@ -104,6 +125,9 @@ class LimitHoldemAgent : public PokerAgent {
 
  private:
   void prepare(uint64_t iterations, bool flatStore);
+  // The large bucket tables (and the indexers they are read with).
+  void loadLargeTables();
+  std::unique_ptr<CFR> makeSolver() const;
   // The bucket tables, and the equity tables when a bucket table has to be
   // computed first.
   void loadTables();
@@ -116,7 +140,9 @@ class LimitHoldemAgent : public PokerAgent {
   double holdingStrength(const State& state, uint8_t a, uint8_t b) const;
 
   std::unique_ptr<CFR> solver;
+  Abstraction abstraction_ = Abstraction::standard;
   std::unique_ptr<EquityTables> tables;  // lent to the solver
+  std::unique_ptr<LargeBuckets> largeBuckets;  // large abstraction only; lent to the solver
   bool toldOfPriceAnswers = false;
 };
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -40,6 +42,20 @@ void shuffle(uint8_t* deck, int count, int size) {
     deck[i] = deck[j];
     deck[j] = t;
   }
+}
+
+DirectoryLock::DirectoryLock(const std::string& directory, const std::string& waiting) {
+  fd_ = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+  std::printf("%s\n", waiting.c_str());
+  std::fflush(stdout);
+  while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0) close(fd_);
 }
 
 bool file_exist(const std::string& path) {

@@ -60,6 +60,23 @@ void saveDoubleTable(const char* path, double* arr, size_t n);
 // it and the size found, and the caller treats it as missing.
 bool table_file_ok(const std::string& path, size_t bytes);
 
+// An exclusive lock on a directory (flock on the directory itself, so no
+// file is added to it), held for the life of the object: players started in
+// one working directory make and train what they share one at a time, and a
+// later one loads what the first made. While another process holds it the
+// constructor prints `waiting` once and waits. Without the directory there is
+// nothing to share yet, and no lock is taken.
+class DirectoryLock {
+ public:
+  DirectoryLock(const std::string& directory, const std::string& waiting);
+  ~DirectoryLock();
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // Pieces between delimiters; a trailing delimiter gives no empty last piece.
 std::vector<std::string> split(const std::string& text, char delimiter);
 std::vector<std::string>& split(const std::string& text, char delimiter,

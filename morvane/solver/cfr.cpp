@@ -258,7 +258,7 @@ std::vector<int> CFR::rankBuckets() const {
 std::vector<int> CFR::defaultBuckets() const {
   if (!is52CardDeck()) return rankBuckets();
   std::vector<int> buckets;
-  for (int b = 0; b < HOLDEM_BUCKETS; ++b) buckets.push_back(b);
+  for (int b = 0; b < holdemBuckets_; ++b) buckets.push_back(b);
   return buckets;
 }
 

@@ -67,6 +67,8 @@ class CFR {
   void applyAbstractedAction(int index, const State* state, State* child);
   // Hold'em bucket (0 to 9) of a seat's hand (hole cards, then the board) in
   // a game of `players` active players: the equity tables' hold'em tables.
+  // A solver of another card abstraction overrides it and sets its bucket
+  // count (setHoldemBuckets).
   virtual int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const;
   // Win-probability estimate of a card bucket, used for pruning.
   virtual double winProb(int bucket);
@@ -93,6 +95,19 @@ class CFR {
   // deals with the buckets read from the equity tables' hold'em tables
   // (which must be loaded).
   void trainHoldem(uint64_t iterations);
+  // Buckets per round of a hold'em tree (10, the bucket tables', unless
+  // changed): every round's keys take buckets 0 .. n-1 (n at most 256). Set
+  // before the tree is built or loaded. Only the flat store trains other
+  // counts; the keyed maps' hold'em build covers buckets 0 to 9.
+  void setHoldemBuckets(int n) { holdemBuckets_ = n; }
+  // Linear weighting of trainHoldem (linear CFR, Brown and Sandholm,
+  // "Solving Imperfect-Information Games via Discounted Regret
+  // Minimization", 2019), by blocks: after every `block` deals every regret
+  // and strategy sum is multiplied by k / (k + 1), k the blocks done, so that
+  // block k's contributions end up weighted by k and the noisy early deals
+  // fade from the average. 0 (the default): plain CFR, every deal alike.
+  void setLinearWeighting(uint64_t block) { weightingBlock_ = block; }
+  int holdemBuckets() const { return holdemBuckets_; }
   // Keeps trainHoldem's progress on disk: every `seconds` of training the
   // sums and the loop's position go to the checkpoint at `path` (see
   // training_checkpoint.h), and a trainHoldem that finds a checkpoint there
@@ -177,6 +192,10 @@ class CFR {
  private:
   // Buckets per round of the hold'em tables.
   static constexpr int HOLDEM_BUCKETS = 10;
+  int holdemBuckets_ = HOLDEM_BUCKETS;
+  uint64_t weightingBlock_ = 0;
+  // Multiplies every regret and strategy sum by `factor`.
+  void scaleSums(double factor);
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
   bool flatStoreSupported() const;

@@ -141,6 +141,23 @@ void CFR::saveTrainingCheckpoint(uint64_t done, const std::vector<uint8_t>& deck
   checkpointSums = checkpoint.sums;
 }
 
+void CFR::scaleSums(double factor) {
+  const auto scale = [factor](CFRNode& node) {
+    // An excluded action's NaN mark stays NaN.
+    for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
+      node.regretSum[a] *= factor;
+      node.strategySum[a] *= factor;
+    }
+  };
+  if (store) {
+    CFRNode* nodes = store->nodes();
+    for (size_t k = 0; k < store->size(); ++k) scale(nodes[k]);
+    return;
+  }
+  for (NodeMap& m : nodeMaps)
+    for (auto& entry : m) scale(*entry.second);
+}
+
 void CFR::trainHoldem(uint64_t iterations) {
   // Buckets from the hold'em tables while training; both switches off after.
   BucketMode mode(*this, {true, true, useClusters}, {false, false, useClusters});
@@ -181,6 +198,10 @@ void CFR::trainHoldem(uint64_t iterations) {
       pass->calc(reach, utility);
     } else {
       calc(&state, reach, 0, utility);
+    }
+    if (weightingBlock_ && (i + 1) % weightingBlock_ == 0) {
+      const double blocks = static_cast<double>((i + 1) / weightingBlock_);
+      scaleSums(blocks / (blocks + 1.0));
     }
     // The last iteration needs none: the caller saves the strategy.
     if (!checkpointPath.empty() && i + 1 < iterations && Clock::now() - lastCheckpoint >= interval) {

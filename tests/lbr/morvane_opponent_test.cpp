@@ -134,7 +134,7 @@ TEST_F(MorvaneQuery, TheToolMeasuresAStoredStrategyAndRefusesWhatItCannot) {
         std::string("no-such.game"), "--abstraction large " + limit,
         "--opponent nobody " + limit, "--actions fcpa " + limit,
         "--actions fcr " + std::string(kHoldemGames[2]), "--rounds early " + limit,
-        "--deals 0 " + limit}) {
+        "--deals 0 " + limit, "--abstraction large " + std::string(kHoldemGames[2])}) {
     run = runLbr(dir, args);
     EXPECT_EQ(run.status, 1) << args;
     EXPECT_TRUE(oneErrorLine(run.err)) << args << ": " << run.err;
@@ -164,6 +164,35 @@ TEST_F(MorvaneQuery, TheToolMeasuresAStoredStrategyAndRefusesWhatItCannot) {
   EXPECT_EQ(run.err,
             "ERROR: no usable equity table lookup/turn_2p (run morvane once in this directory)\n");
   EXPECT_FALSE(std::filesystem::exists("lookup/turn_2p.tmp"));
+}
+
+// --abstraction large measures the large player from its own strategy file
+// and bucket tables, and names what is missing of them.
+TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
+  const std::string dir = std::filesystem::current_path();
+  const std::string limit = kHoldemGames[0];
+  ToolRun run = runLbr(dir, "--deals 2 --abstraction large " + limit);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "ERROR: no usable bucket table lookup/large_buckets_flop (run morvane --abstraction "
+            "large once in this directory)\n");
+  for (int round = 1; round < 4; ++round) {
+    const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
+    ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round]));
+  }
+  run = runLbr(dir, "--deals 2 --abstraction large " + limit);
+  EXPECT_EQ(run.err,
+            "ERROR: no strategy strategies/holdem.limit.2p.large/strategy (run morvane "
+            "--abstraction large once in this directory)\n");
+
+  testing::internal::CaptureStdout();
+  { LimitHoldemAgent large(limit.c_str(), Abstraction::large, 10); }
+  testing::internal::GetCapturedStdout();
+  run = runLbr(dir, "--deals 3 --threads 2 --abstraction large " + limit);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
+  EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
+  for (int round = 1; round < 4; ++round) std::filesystem::remove(LargeBuckets::fileName(round));
 }
 
 }  // namespace

@@ -32,6 +32,9 @@ RECORDED = {
             "Finding equilibrium 0...\nNumber of information sets: 48\nFinding equilibrium 25...\n",
     "holdem": "Loading table lookup/holdem_river_3p_2!\nTraining hold'em agent with 100000 iterations\n"
               "CFR progress: 42% (elapsed time: 0.05 mins, expected time left: 0.0966667 mins)\n",
+    "large": "Making the large turn buckets from the river equities\nLoading table lookup/river_2p!\n"
+             "Averaging the river equities of every turn hand\n10% done, about 53 s left\n20% done, about 47 s left\n",
+    "waiting": "Waiting for another player preparing its tables or strategy in this directory\n",
 }
 
 
@@ -56,6 +59,8 @@ class StatusLines(unittest.TestCase):
             ("utility", "measuring"): "utility tables, pre-flop: measuring 12%, about 7s left, 5s so far",
             ("kuhn",): "training 25%, about 6s left, 3s so far",
             ("holdem",): "training 42%, about 6s left, 2s so far",
+            ("large",): "large bucket tables, turn 20%, about 8s left, 4s so far",
+            ("waiting",): "waiting for another player's preparation, 0s so far",
         }
         RECORDED["equity_printed"] = RECORDED["equity"].rsplit("11.8343", 1)[0]
         for kinds, line in expected.items():
@@ -78,9 +83,10 @@ class FirstStart(unittest.TestCase):
     def tearDown(self):
         self.dir.cleanup()
 
-    def plan(self, game, free="10000000000000"):
+    def plan(self, game, free="10000000000000", abstraction="standard"):
         # MATCH_TEST_FREE_BYTES stands for the free space of the run directory's disk.
-        return subprocess.run([sys.executable, STATUS, "plan", "--run-dir", self.run_dir, "--game", game],
+        return subprocess.run([sys.executable, STATUS, "plan", "--run-dir", self.run_dir, "--game", game,
+                               "--abstraction", abstraction],
                               capture_output=True, text=True, timeout=60,
                               env=dict(os.environ, MATCH_TEST_FREE_BYTES=free))
 
@@ -101,6 +107,21 @@ class FirstStart(unittest.TestCase):
             os.makedirs(os.path.dirname(os.path.join(self.run_dir, path)), exist_ok=True)
             open(os.path.join(self.run_dir, path), "w").close()
         self.assertEqual(self.plan("holdem.nolimit.2p.reverse_blinds", free="0").stdout, "")
+
+    def test_the_large_abstraction_has_its_own_tables_and_strategy(self):
+        game = "holdem.limit.2p.reverse_blinds"
+        self.assertEqual(self.plan(game, abstraction="large").stdout,
+                         f"morvane: first start for {game} (large abstraction): lookup tables about 16 min "
+                         "and 5.7 GB, then training about 25 min and 137.8 MB; later starts load them\n")
+        # With the equity tables there, only its own bucket tables are made.
+        for path in ["lookup/flop_2p", "lookup/turn_2p", "lookup/river_2p"] + matchstatus.BUCKET_TABLES:
+            os.makedirs(os.path.dirname(os.path.join(self.run_dir, path)), exist_ok=True)
+            open(os.path.join(self.run_dir, path), "w").close()
+        self.assertIn("large bucket tables about 1 min and 138.4 MB, then training",
+                      self.plan(game, abstraction="large").stdout)
+        # The standard player's needs are another matter.
+        self.assertIn("training about 3 s", self.plan(game).stdout)
+        self.assertEqual(self.plan("holdem.limit.3p", abstraction="large").stdout, "")
 
     @unittest.skipUnless(os.path.exists(os.path.join(BUILD, "morvane", "morvane")), "no morvane built")
     def test_match_refuses_before_anything_is_made(self):

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "common/game_file.h"
@@ -178,3 +181,25 @@ TEST(GameFile, ReadsAGameOrSaysWhyNot) {
 }
 
 }  // namespace
+
+// A second holder of a directory's lock says so once and waits until the
+// first lets go; a missing directory takes no lock and never waits.
+TEST(DirectoryLock, SecondHolderWaitsForTheFirst) {
+  TempDir dir;
+  std::atomic<bool> second{false};
+  std::thread other;
+  testing::internal::CaptureStdout();
+  {
+    DirectoryLock first(dir.path(), "waiting");
+    other = std::thread([&] {
+      DirectoryLock lock(dir.path(), "waiting");
+      second = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(second.load());
+  }
+  other.join();
+  EXPECT_TRUE(second.load());
+  { DirectoryLock none(dir.file("missing"), "never"); }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "waiting\n");
+}

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -126,7 +127,10 @@ int main(int argc, char** argv) {
   Abstraction chosen = Abstraction::standard;
   if (!parseAbstractionName(abstraction, &chosen))
     fail("unknown abstraction '" + abstraction + "' (" + abstractionNameList() + ")");
-  if (chosen == Abstraction::large) fail("the large abstraction is not built yet");
+  const std::string refusal = abstractionRefusal(chosen, std::filesystem::path(gamePath).filename().string());
+  if (!refusal.empty()) fail(refusal);
+  if (chosen == Abstraction::large && !limit)
+    fail("the large abstraction of " + gamePath + " is not built yet");
 
   std::unique_ptr<lbr::Opponent> opponent;
   if (opponentName == "morvane") {
@@ -134,7 +138,7 @@ int main(int argc, char** argv) {
     // generate what is missing.
     const std::string problem = lbr::MorvaneOpponent::missing(game.get(), abstraction);
     if (!problem.empty()) fail(problem);
-    opponent = std::make_unique<lbr::MorvaneOpponent>(game.get(), gamePath);
+    opponent = std::make_unique<lbr::MorvaneOpponent>(game.get(), gamePath, chosen);
   } else {
     opponent = lbr::makeBaseline(opponentName, game.get());
     if (!opponent)

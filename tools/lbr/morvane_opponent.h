@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/abstraction_option.h"
 #include "opponent.h"
 
 class LimitHoldemAgent;
@@ -23,8 +24,10 @@ class MorvaneOpponent : public Opponent {
   // loaded without training or generating anything.
   static std::string missing(const Game* game, const std::string& abstraction);
 
-  // Loads the player; call only after missing() returned "".
-  MorvaneOpponent(const Game* game, const std::string& gameFile);
+  // Loads the player of that abstraction; call only after missing()
+  // returned "".
+  MorvaneOpponent(const Game* game, const std::string& gameFile,
+                  Abstraction abstraction = Abstraction::standard);
   ~MorvaneOpponent() override;
 
   void actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],

@@ -1,0 +1,182 @@
+#include "abstraction/large_buckets.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "abstraction/EquityTables.h"
+#include "cards/table_checks.h"
+#include "common/parallel.h"
+#include "common/util.h"
+
+namespace {
+
+const char* const roundFileNames[4] = {"preflop", "flop", "turn", "river"};
+const char* const roundNames[4] = {"pre-flop", "flop", "turn", "river"};
+
+// Equity cells of the ranking histogram.
+constexpr uint64_t CELLS = uint64_t(1) << 20;
+
+uint64_t cellOf(double equity) {
+  const double scaled = equity * static_cast<double>(CELLS);
+  if (!(scaled > 0.0)) return 0;
+  return std::min<uint64_t>(CELLS - 1, static_cast<uint64_t>(scaled));
+}
+
+// Progress of a long pass: "N% done, about S s left" at every tenth.
+class TenthLines {
+ public:
+  explicit TenthLines(uint64_t total) : total_(total), start_(Clock::now()) {}
+  void at(uint64_t done) {
+    const int tenth = total_ ? static_cast<int>(done * 10 / total_) : 10;
+    if (tenth <= shown_) return;
+    shown_ = tenth;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    const double left = done ? seconds * static_cast<double>(total_ - done) / done : 0.0;
+    std::cout << tenth * 10 << "% done, about " << static_cast<long>(left + 0.5) << " s left"
+              << std::endl;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  uint64_t total_;
+  Clock::time_point start_;
+  int shown_ = 0;
+};
+
+// The two-player equity table of a round: held by `tables` already, or
+// loaded (checked) or made; returns whether this call brought it in.
+bool holdEquity(EquityTables& tables, int round) {
+  if (tables.getEquityTable(2, round)) return false;
+  const uint64_t n = tables.getRoundSize(round);
+  const std::string name = EquityTables::equityFileName(2, round);
+  if (table_file_ok(name, n * sizeof(double))) {
+    std::cout << "Loading table " << name << "!" << std::endl;
+    double* equity = loadDoubleTable(name.c_str(), n);
+    tables.setEquityTable(2, round, equity);
+    if (tableAccepted(name, equityTableProblem(equity, n))) return true;
+    tables.setEquityTable(2, round, nullptr);
+  }
+  tables.prepareEquityRound(round);
+  return true;
+}
+
+}  // namespace
+
+void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s* next,
+                             int seen, uint64_t n, const double* nextEquity, double* out) {
+  const unsigned threads = threadCount(0);
+  std::atomic<uint64_t> done{0};
+  TenthLines progress(n);
+  constexpr uint64_t CHUNK = 4096;
+  runOnThreads(threads, [&](unsigned t) {
+    uint8_t cards[8];
+    for (uint64_t begin = t * CHUNK; begin < n; begin += threads * CHUNK) {
+      const uint64_t end = std::min(n, begin + CHUNK);
+      for (uint64_t i = begin; i < end; ++i) {
+        hand_unindex(indexer, 1, i, cards);
+        uint64_t used = 0;
+        for (int c = 0; c < seen; ++c) used |= uint64_t(1) << cards[c];
+        double sum = 0.0;
+        int count = 0;
+        for (uint8_t c = 0; c < 52; ++c) {
+          if (used >> c & 1) continue;
+          cards[seen] = c;
+          const double e = nextEquity[hand_index_last(next, cards)];
+          sum += e * e;
+          ++count;
+        }
+        out[i] = sum / count;
+      }
+      const uint64_t total = done.fetch_add(end - begin) + (end - begin);
+      if (t == 0) progress.at(total);
+    }
+  });
+  progress.at(n);
+}
+
+void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint8_t* out) {
+  std::vector<uint64_t> count(CELLS, 0);
+  for (uint64_t i = 0; i < n; ++i) ++count[cellOf(equity[i])];
+  // A cell's bucket is that of the middle of its run in the ranking, so a
+  // cell holding many equal equities lands where most of them belong.
+  std::vector<uint8_t> cellBucket(CELLS);
+  uint64_t below = 0;
+  for (uint64_t c = 0; c < CELLS; ++c) {
+    const double middle = static_cast<double>(below) + static_cast<double>(count[c]) / 2.0;
+    const auto b = static_cast<int>(middle * buckets / static_cast<double>(n ? n : 1));
+    cellBucket[c] = static_cast<uint8_t>(std::min(b, buckets - 1));
+    below += count[c];
+  }
+  TenthLines progress(n);
+  constexpr uint64_t STEP = uint64_t(1) << 22;
+  for (uint64_t i = 0; i < n; i += STEP) {
+    const uint64_t end = std::min(n, i + STEP);
+    for (uint64_t k = i; k < end; ++k) out[k] = cellBucket[cellOf(equity[k])];
+    progress.at(end);
+  }
+}
+
+std::string largeBucketTableProblem(const uint8_t* table, uint64_t n) {
+  for (uint64_t i = 0; i < n; ++i)
+    if (table[i] >= LARGE_BUCKETS)
+      return "a bucket above " + std::to_string(LARGE_BUCKETS - 1) + " at entry " +
+             std::to_string(i);
+  return "";
+}
+
+LargeBuckets::LargeBuckets(EquityTables& tables) : tables_(tables) {}
+
+LargeBuckets::~LargeBuckets() = default;
+
+std::string LargeBuckets::fileName(int round) {
+  return std::string("lookup/large_buckets_") + roundFileNames[round];
+}
+
+void LargeBuckets::load() {
+  for (int round = 1; round < 4; ++round) loadRound(round);
+}
+
+void LargeBuckets::loadRound(int round) {
+  const uint64_t n = tables_.getRoundSize(round);
+  const std::string name = fileName(round);
+  if (table_file_ok(name, n)) {
+    std::cout << "Loading table " << name << "!" << std::endl;
+    table_[round].reset(loadByteTable(name.c_str(), n));
+    if (tableAccepted(name, largeBucketTableProblem(table_[round].get(), n))) return;
+    table_[round].reset();
+  }
+  // The river ranks by equity, the flop and turn by the mean squared equity
+  // after the next card. Only two-player tables are read; the three-player
+  // one (as large) comes in only when a round's equities must be generated.
+  const bool last = round == 3;
+  const int from = last ? round : round + 1;
+  std::cout << "Making the large " << roundFileNames[round] << " buckets from the "
+            << roundNames[from] << " equities" << std::endl;
+  const bool brought = holdEquity(tables_, from);
+  table_[round].reset(new uint8_t[n]);
+  if (last) {
+    computeLargeBuckets(n, tables_.getEquityTable(2, round), LARGE_BUCKETS, table_[round].get());
+  } else {
+    std::unique_ptr<double[]> squares(new double[n]);
+    std::cout << "Averaging the " << roundNames[from] << " equities of every "
+              << roundNames[round] << " hand" << std::endl;
+    computeNextRoundSquares(tables_.getIndexer(round), tables_.getIndexer(from),
+                            2 + (round == 1 ? 3 : 4), n, tables_.getEquityTable(2, from),
+                            squares.get());
+    computeLargeBuckets(n, squares.get(), LARGE_BUCKETS, table_[round].get());
+  }
+  saveByteTable(name.c_str(), table_[round].get(), n);
+  if (brought) {
+    tables_.setEquityTable(2, from, nullptr);
+    tables_.setEquityTable(3, from, nullptr);
+  }
+}
+
+int LargeBuckets::bucket(int round, const uint8_t* cards) const {
+  const hand_index_t index = hand_index_last(tables_.getIndexer(round), cards);
+  return round == 0 ? static_cast<int>(index) : table_[round][index];
+}

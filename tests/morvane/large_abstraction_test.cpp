@@ -1,0 +1,282 @@
+// The large two-player limit abstraction: its bucket rule and tables, the
+// linear weighting of its training, where its strategy lives, and the agent
+// that plays it, while the standard agent's paths stay as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <vector>
+
+#include "abstraction/large_buckets.h"
+#include "agents/LimitHoldemAgent.h"
+#include "holdem_agent_support.h"
+#include "holdem_support.h"
+#include "common/util.h"
+
+namespace {
+
+constexpr uint64_t kFlop = 1286792, kTurn = 13960050, kRiver = 123156254;
+
+// A working directory for the large agent: the game files, and sparse large
+// bucket tables (every hand in bucket 0) that load without being made.
+bool makeLargeWorkDir(const std::string& dir) {
+  namespace fs = std::filesystem;
+  fs::copy_file(holdemGamePath(kHoldemGames[0]), dir + "/" + kHoldemGames[0]);
+  fs::create_directory(dir + "/strategies");
+  fs::create_directory(dir + "/lookup");
+  const uint64_t sizes[4] = {0, kFlop, kTurn, kRiver};
+  bool ok = true;
+  for (int round = 1; round < 4; ++round)
+    ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round]);
+  return ok;
+}
+
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~InDirectory() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+}  // namespace
+
+TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
+  // Eight distinct equities into four buckets: two each, in order.
+  const double eight[8] = {0.8, 0.1, 0.7, 0.2, 0.6, 0.3, 0.5, 0.4};
+  uint8_t out[8];
+  testing::internal::CaptureStdout();
+  computeLargeBuckets(8, eight, 4, out);
+  const std::vector<int> expected = {3, 0, 3, 0, 2, 1, 2, 1};
+  EXPECT_EQ(std::vector<int>(out, out + 8), expected);
+
+  // Many classes: monotone in equity, equal equities together, every bucket
+  // within a tenth of its share.
+  const uint64_t n = 200000;
+  std::vector<double> equity(n);
+  uint64_t h = 88172645463325252ull;
+  for (uint64_t i = 0; i < n; ++i) {
+    h ^= h << 13, h ^= h >> 7, h ^= h << 17;
+    // A third of the classes share five values, as made hands on a board do.
+    equity[i] = i % 3 == 0 ? (h % 5) / 4.0 : (h >> 11) * 0x1.0p-53;
+  }
+  std::vector<uint8_t> buckets(n);
+  computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
+  std::vector<uint64_t> order(n);
+  for (uint64_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](uint64_t a, uint64_t b) { return equity[a] < equity[b]; });
+  for (uint64_t k = 1; k < n; ++k) {
+    ASSERT_LE(buckets[order[k - 1]], buckets[order[k]]) << k;
+    if (equity[order[k - 1]] == equity[order[k]]) {
+      ASSERT_EQ(buckets[order[k - 1]], buckets[order[k]]);
+    }
+  }
+  // Without ties every bucket holds its share, n / 200, within a tenth.
+  for (uint64_t i = 0; i < n; i += 3) equity[i] = 0.5 + equity[i + 1] / 4;
+  computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
+  testing::internal::GetCapturedStdout();
+  std::vector<uint64_t> count(LARGE_BUCKETS, 0);
+  for (uint8_t b : buckets) ++count[b];
+  for (int b = 0; b < LARGE_BUCKETS; ++b) {
+    EXPECT_GT(count[b], n / LARGE_BUCKETS * 9 / 10) << b;
+    EXPECT_LT(count[b], n / LARGE_BUCKETS * 11 / 10) << b;
+  }
+
+  EXPECT_EQ(largeBucketTableProblem(buckets.data(), n), "");
+  buckets[7] = LARGE_BUCKETS;
+  EXPECT_EQ(largeBucketTableProblem(buckets.data(), n), "a bucket above 199 at entry 7");
+}
+
+// The flop table is made from a test-made turn equity table (the turn and
+// river ones are given); a damaged table is made again; the pre-flop keeps
+// its 169 classes.
+TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
+  TempDir dir;
+  ASSERT_TRUE(makeLargeWorkDir(dir.path()));
+  InDirectory in(dir.path());
+  // Turn equity: a fixed mix of the class, so that flop hands differ.
+  std::unique_ptr<double[]> turn(new double[kTurn]);
+  for (uint64_t i = 0; i < kTurn; ++i) turn[i] = static_cast<double>((i * 2654435761u) % 1001) / 1000.0;
+  saveDoubleTable(EquityTables::equityFileName(2, 2).c_str(), turn.get(), kTurn);
+  // A damaged flop table of the right size.
+  std::vector<uint8_t> bad(kFlop, 0);
+  bad[5] = 250;
+  saveByteTable(LargeBuckets::fileName(1).c_str(), bad.data(), kFlop);
+
+  EquityTables tables;
+  LargeBuckets large(tables);
+  testing::internal::CaptureStdout();
+  large.load();
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Warning: lookup/large_buckets_flop is damaged (a bucket above 199 at entry 5)"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Making the large flop buckets from the turn equities"), std::string::npos);
+  EXPECT_NE(out.find("% done, about "), std::string::npos);
+  EXPECT_EQ(out.find("Making the large turn"), std::string::npos);
+  EXPECT_FALSE(tables.getEquityTable(2, 2));  // released once used
+
+  const std::string flop = readBytes(LargeBuckets::fileName(1));
+  ASSERT_EQ(flop.size(), kFlop);
+  // The file ranks the first classes by their mean squared turn equity.
+  const uint64_t sample = 20000;
+  std::vector<double> squares(sample);
+  testing::internal::CaptureStdout();
+  computeNextRoundSquares(tables.getIndexer(1), tables.getIndexer(2), 5, sample, turn.get(),
+                          squares.data());
+  testing::internal::GetCapturedStdout();
+  for (uint64_t i = 0; i < sample; ++i)
+    for (uint64_t j : {i / 2, i / 3 + 7}) {
+      const auto bi = static_cast<uint8_t>(flop[i]), bj = static_cast<uint8_t>(flop[j]);
+      ASSERT_LT(bi, LARGE_BUCKETS);
+      if (squares[i] < squares[j]) {
+        ASSERT_LE(bi, bj) << i << " " << j;
+      }
+      if (squares[i] == squares[j]) {
+        ASSERT_EQ(bi, bj) << i << " " << j;
+      }
+    }
+  // A flop hand's measure is the mean of its 47 turns' squares.
+  uint8_t cards[7];
+  ASSERT_TRUE(hand_unindex(tables.getIndexer(1), 1, 12345, cards));
+  const uint8_t flopHand[5] = {cards[0], cards[1], cards[2], cards[3], cards[4]};
+  double sum = 0.0;
+  int turns = 0;
+  for (uint8_t c = 0; c < 52; ++c) {
+    if (std::count(cards, cards + 5, c)) continue;
+    cards[5] = c;
+    const double e = turn[hand_index_last(tables.getIndexer(2), cards)];
+    sum += e * e;
+    ++turns;
+  }
+  EXPECT_EQ(turns, 47);
+  EXPECT_DOUBLE_EQ(squares[12345], sum / 47);
+  EXPECT_EQ(large.bucket(1, flopHand), static_cast<uint8_t>(flop[12345]));
+
+  // Pre-flop: the 169 classes, suits aside.
+  std::set<int> classes;
+  for (uint8_t a = 0; a < 52; ++a)
+    for (uint8_t b = a + 1; b < 52; ++b) {
+      const uint8_t hole[2] = {a, b};
+      const int bucket = large.bucket(0, hole);
+      ASSERT_LT(bucket, LARGE_PREFLOP_BUCKETS);
+      classes.insert(bucket);
+    }
+  EXPECT_EQ(classes.size(), 169u);
+  const uint8_t aks[2] = {makeCard(12, 0), makeCard(11, 0)}, akh[2] = {makeCard(12, 2), makeCard(11, 2)},
+                ako[2] = {makeCard(12, 0), makeCard(11, 1)};
+  EXPECT_EQ(large.bucket(0, aks), large.bucket(0, akh));
+  EXPECT_NE(large.bucket(0, aks), large.bucket(0, ako));
+}
+
+// Block-linear weighting: after exactly one block every sum is half what
+// plain training of the same deals gives, and weighting never touches a
+// solver that does not ask for it.
+TEST(LinearWeighting, HalvesTheSumsOfTheFirstBlock) {
+  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  SyntheticBuckets plain(game.get()), weighted(game.get()), plainAgain(game.get());
+  weighted.setLinearWeighting(40);
+  trainHoldemQuietly(plain, 40, 3);
+  trainHoldemQuietly(weighted, 40, 3);
+  const auto a = informationSets(plain), b = informationSets(weighted);
+  ASSERT_EQ(a.size(), b.size());
+  size_t moved = 0;
+  for (size_t k = 0; k < a.size(); ++k)
+    for (int s = 0; s < NUM_ABSTRACT_ACTIONS; ++s) {
+      const double r = a[k].second.regretSum[s], w = b[k].second.regretSum[s];
+      if (r != r) {
+        EXPECT_NE(w, w);  // the exclusion mark stays
+        continue;
+      }
+      ASSERT_EQ(w, r * 0.5) << a[k].first;
+      ASSERT_EQ(b[k].second.strategySum[s], a[k].second.strategySum[s] * 0.5);
+      moved += r != 0.0;
+    }
+  EXPECT_GT(moved, 0u);
+  // Without the weighting the same seed gives the same bits again.
+  trainHoldemQuietly(plainAgain, 40, 3);
+  expectSameInformationSets(plain, plainAgain);
+}
+
+TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
+  GamePtr limit = holdemGame(kHoldemGames[0]);
+  GamePtr nolimit = holdemGame(kHoldemGames[2]);
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(limit.get()), "strategies/holdem.limit.2p/strategy");
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(limit.get(), Abstraction::standard),
+               "strategies/holdem.limit.2p/strategy");
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(nolimit.get(), Abstraction::standard),
+               "strategies/holdem.nolimit.2p/strategy");
+  EXPECT_STREQ(LimitHoldemAgent::strategyPath(limit.get(), Abstraction::large),
+               "strategies/holdem.limit.2p.large/strategy");
+
+  TempDir dir;
+  ASSERT_TRUE(makeLargeWorkDir(dir.path()));
+  InDirectory in(dir.path());
+  testing::internal::CaptureStdout();
+  auto agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Training hold'em agent with 20 iterations"), std::string::npos);
+  EXPECT_NE(out.find("Number of information sets: 1275600"), std::string::npos) << out;
+  EXPECT_TRUE(file_exist("strategies/holdem.limit.2p.large/strategy"));
+  EXPECT_FALSE(std::filesystem::exists("strategies/holdem.limit.2p"));
+  // Its keys reach bucket 199.
+  EXPECT_TRUE(agent->getSolver()->lookupNode("1:0:199:"));
+  EXPECT_FALSE(agent->getSolver()->lookupNode("1:0:200:"));
+
+  // The query covers a state for any hand, all in bucket 0 here.
+  State state;
+  initState(limit.get(), 0, &state);
+  const uint8_t hands[2][2] = {{makeCard(12, 0), makeCard(12, 1)}, {makeCard(0, 0), makeCard(5, 1)}};
+  double p[2][NUM_ABSTRACT_ACTIONS];
+  EXPECT_TRUE(agent->actionProbabilities(state, 1, hands, 2, p));
+  EXPECT_NEAR(p[0][0] + p[0][1] + p[0][2], 1.0, 1e-12);
+
+  // A later start loads the file and trains nothing.
+  agent.reset();
+  testing::internal::CaptureStdout();
+  agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("Training"), std::string::npos) << out;
+  EXPECT_NE(out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
+}
+
+// scripts/match plays morvane:large against the standard player, both from
+// small strategies over test-made tables, as a duplicate match: every run
+// ends, each player keeps its own log, and the tables name both.
+TEST(LargeAgent, DuplicateMatchAgainstTheStandardPlayer) {
+  TempDir dir;
+  ASSERT_TRUE(makeHoldemWorkDir(dir.path()));
+  std::filesystem::remove(dir.file(kHoldemGames[0]));
+  ASSERT_TRUE(makeLargeWorkDir(dir.path()));
+  {
+    InDirectory in(dir.path());
+    ASSERT_TRUE(saveHoldemStrategy(kHoldemGames[0], "strategies/holdem.limit.2p/strategy"));
+    testing::internal::CaptureStdout();
+    LimitHoldemAgent large(kHoldemGames[0], Abstraction::large, 10);
+    testing::internal::GetCapturedStdout();
+  }
+  const std::string build =
+      std::filesystem::path(MORVANE_PATH).parent_path().parent_path().string();
+  const std::string command = std::string(POKER_GAMES_DIR) + "/../scripts/match --no-build --build-dir '" +
+                              build + "' --run-dir '" + dir.path() +
+                              "' --duplicate --game holdem.limit.2p --hands 20 --seed 3 "
+                              "morvane:large morvane > " + dir.file("match.out") + " 2>&1";
+  const int status = std::system(command.c_str());
+  const std::string out = slurp(dir.file("match.out"));
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("match: run 2 of 2: morvane morvane.large"), std::string::npos) << out;
+  EXPECT_NE(out.find("duplicate result of the 2 runs"), std::string::npos);
+  const std::string table = out.substr(out.rfind("player"));
+  EXPECT_NE(table.find("\nmorvane.large "), std::string::npos) << table;
+  EXPECT_NE(table.find("\nmorvane "), std::string::npos) << table;
+  for (const char* log : {"logs/run1/morvane.large.log", "logs/run2/morvane.log"})
+    EXPECT_TRUE(std::filesystem::exists(dir.file(log))) << log;
+  EXPECT_NE(slurp(dir.file("logs/run1/morvane.large.log")).find("--abstraction\nlarge\n"),
+            std::string::npos);
+  EXPECT_EQ(slurp(dir.file("logs/run1/morvane.log")).find("--abstraction"), std::string::npos);
+}
