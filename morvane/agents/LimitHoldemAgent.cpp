@@ -1,6 +1,7 @@
 #include "agents/LimitHoldemAgent.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -54,11 +55,15 @@ const char* const LimitHoldemAgent::NoLimiHoldemStrategyFiles[4] = {
     "n/a", "n/a", "strategies/holdem.nolimit.2p/strategy",
     "strategies/holdem.nolimit.3p/strategy"};
 
+namespace {
+std::atomic<uint64_t> agentsMade{0};
+}  // namespace
+
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile)
     : LimitHoldemAgent(gameFile, TRAINING_ITERATIONS) {}
 
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore)
-    : PokerAgent(gameFile) {
+    : PokerAgent(gameFile), serial(++agentsMade) {
   // The bucket tables exist for two and three players of a 52-card deck.
   if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
       game->numRanks != 13 || game->numHoleCards != 2) {
@@ -77,7 +82,7 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction
 
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction,
                                    uint64_t iterations)
-    : PokerAgent(gameFile), abstraction_(abstraction) {
+    : PokerAgent(gameFile), abstraction_(abstraction), serial(++agentsMade) {
   if (abstraction == Abstraction::large &&
       (game->numPlayers != 2 || game->bettingType != limitBetting || game->numSuits != 4 ||
        game->numRanks != 13 || game->numHoleCards != 2 || game->numRounds != 4)) {
@@ -230,11 +235,35 @@ double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t 
   return tables->getEquityTable(2, round)[hand_index_last(tables->getIndexer(round), hand)];
 }
 
+const std::vector<Holding>& LimitHoldemAgent::priceRange(const State& state) const {
+  // The last range made on this thread, with what it was made for. A tool
+  // asks for many states on one board (each raise it weighs, then the
+  // answer to the one it makes); the serial tells agents apart even when one
+  // is made where another was freed.
+  struct Last {
+    uint64_t agent = 0;
+    int round = -1;
+    uint8_t board[MAX_BOARD_CARDS] = {};
+    std::vector<Holding> range;
+  };
+  thread_local Last last;
+  const int round = state.round;
+  const int board = sumBoardCards(game, round);
+  if (last.agent == serial && last.round == round &&
+      std::equal(state.boardCards, state.boardCards + board, last.board))
+    return last.range;
+  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+  last.range = rangeHoldings(state.boardCards, board, strength);
+  last.agent = serial;
+  last.round = round;
+  std::copy(state.boardCards, state.boardCards + board, last.board);
+  return last.range;
+}
+
 double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
                                              const uint8_t* hole) const {
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
-  const std::vector<Holding> range =
-      rangeHoldings(state.boardCards, sumBoardCards(game, state.round), strength);
+  const std::vector<Holding>& range = priceRange(state);
   RangeEquity against(range, raiserRangeShare(game, &state, seat),
                       state.round == game->numRounds - 1);
   return against.equity(strength(hole[0], hole[1]), hole);
@@ -260,8 +289,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   const CFRNode* nodeOf[256];
   bool looked[256] = {};
   bool covered = true;
-  // The price rule's range, made at the first hand that needs it.
-  std::vector<Holding> range;
+  // The price rule's equities, made at the first hand that needs them.
   std::unique_ptr<RangeEquity> against;
   const bool lastRound = round == game->numRounds - 1;
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
@@ -302,8 +330,8 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
     p[a_raise] = 0.0;
     if (game->bettingType == limitBetting) continue;
     if (!against) {
-      range = rangeHoldings(state.boardCards, board, strength);
-      against = std::make_unique<RangeEquity>(range, raiserRangeShare(game, &state, seat), lastRound);
+      against = std::make_unique<RangeEquity>(priceRange(state), raiserRangeShare(game, &state, seat),
+                                              lastRound);
     }
     double hero;
     if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);

@@ -49,12 +49,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "abstraction/EquityTables.h"
 #include "abstraction/large_buckets.h"
 #include "agents/PokerAgent.h"
 #include "common/abstraction_option.h"
 #include "solver/cfr.h"
+
+struct Holding;
 
 class LimitHoldemAgent : public PokerAgent {
  public:
@@ -138,12 +141,16 @@ class LimitHoldemAgent : public PokerAgent {
   // showdown value on the last round, else the two-player equity table's
   // chance against a random hand.
   double holdingStrength(const State& state, uint8_t a, uint8_t b) const;
+  // Every holding off the board of `state` by that strength, strongest
+  // first (rangeHoldings); valid until this thread asks for another board.
+  const std::vector<Holding>& priceRange(const State& state) const;
 
   std::unique_ptr<CFR> solver;
   Abstraction abstraction_ = Abstraction::standard;
   std::unique_ptr<EquityTables> tables;  // lent to the solver
   std::unique_ptr<LargeBuckets> largeBuckets;  // large abstraction only; lent to the solver
   bool toldOfPriceAnswers = false;
+  const uint64_t serial;  // tells this agent's price ranges from another's
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -134,11 +135,26 @@ double RangeEquity::winsBefore(double hero, size_t end) {
   }
   auto [at, made] = topSums_.try_emplace(hero, 0.0);
   if (made) {
-    // Four sums side by side keep the divisions in flight.
-    double sums[4] = {};
+    // Two lanes of two sums each keep the divisions in flight; each term is
+    // log5WinChance's arithmetic, with its even answer where neither wins.
+    using Pair = double __attribute__((vector_size(16)));
+    const Pair a = {hero, hero};
+    const Pair one = {1.0, 1.0};
+    const Pair half = {0.5, 0.5};
+    const Pair zero = {0.0, 0.0};
+    Pair lanes[2] = {zero, zero};
     size_t i = 0;
-    for (; i + 4 <= commonTop_; i += 4)
-      for (int k = 0; k < 4; ++k) sums[k] += log5WinChance(hero, strengths_[i + k]);
+    for (; i + 4 <= commonTop_; i += 4) {
+      for (int k = 0; k < 2; ++k) {
+        Pair b;
+        std::memcpy(&b, &strengths_[i + 2 * k], sizeof b);
+        const Pair win = a * (one - b);
+        const Pair lose = b * (one - a);
+        const Pair both = win + lose;
+        lanes[k] += both > zero ? win / both : half;
+      }
+    }
+    double sums[4] = {lanes[0][0], lanes[0][1], lanes[1][0], lanes[1][1]};
     for (; i < commonTop_; ++i) sums[0] += log5WinChance(hero, strengths_[i]);
     at->second = (sums[0] + sums[1]) + (sums[2] + sums[3]);
   }

@@ -16,8 +16,10 @@
 #include <thread>
 
 #include "agents/LimitHoldemAgent.h"
+#include "agents/price_answer.h"
 #include "holdem_agent_support.h"
 #include "match_support.h"
+#include "showdown.h"
 #include "synthetic_buckets.h"
 
 namespace {
@@ -245,6 +247,22 @@ TEST_F(HoldemAgent, NoLimitAnswersUnheldBettingByPrice) {
   EXPECT_EQ(std::vector<double>(probs[1], probs[1] + 3), (std::vector<double>{0, 1, 0}));
   EXPECT_LT(agent->equityAgainstRaiser(state, 0, hands[0]), 0.05);
   EXPECT_DOUBLE_EQ(agent->equityAgainstRaiser(state, 0, hands[1]), 1.0);
+  // The same as the plain reference on boards asked in turn (the range is
+  // kept per board, never across boards).
+  agent->see("MATCHSTATE:0:5:cc/cc/cc/cr300:2c7d|/2h2s7c/7s/3h");
+  const State other = agent->state();
+  for (const State* at : {&other, &state, &other}) {
+    const auto showdown = [at](uint8_t a, uint8_t b) {
+      uint64_t cards = gamecore::cardBit(a) | gamecore::cardBit(b);
+      for (int c = 0; c < 5; ++c) cards |= gamecore::cardBit(at->boardCards[c]);
+      return static_cast<double>(gamecore::rankShowdownHand(cards));
+    };
+    const std::vector<Holding> range = rangeHoldings(at->boardCards, 5, showdown);
+    const double share = raiserRangeShare(agent->definition(), at, 0);
+    for (const auto& hand : hands)
+      EXPECT_NEAR(agent->equityAgainstRaiser(*at, 0, hand),
+                  equityAgainstRange(showdown(hand[0], hand[1]), hand, range, share, true), 1e-12);
+  }
   // At a held key: the strategy's average (zero sums: fold and call alike).
   agent->see("MATCHSTATE:1:4::|AsKs");
   EXPECT_TRUE(agent->actionProbabilities(agent->state(), 1, hands, 1, probs));
