@@ -6,8 +6,7 @@
 // loads its strategy from strategies/ or trains and saves one, then plays
 // one dealer session until the dealer closes the connection. The option,
 // anywhere on the line, names the abstraction: "standard" (the default) or
-// "large", which only the two-player hold'em games may ask for; this
-// version builds it for the limit game only.
+// "large", which only the two-player hold'em games may ask for.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +18,7 @@
 
 #include "agents/KuhnAgent.h"
 #include "agents/LimitHoldemAgent.h"
+#include "agents/NolimitLargeAgent.h"
 #include "common/abstraction_option.h"
 #include "solver/cfr.h"
 #include "net.h"
@@ -38,7 +38,11 @@ const std::map<std::string, AgentFactory>& agentTable() {
   static const std::map<std::string, AgentFactory> table = {
       {"holdem.limit.2p.reverse_blinds.game", holdemAgent},
       {"holdem.limit.3p.game", holdemAgent},
-      {"holdem.nolimit.2p.reverse_blinds.game", holdemAgent},
+      {"holdem.nolimit.2p.reverse_blinds.game",
+       [](const char* gameFile, Abstraction abstraction) -> std::unique_ptr<PokerAgent> {
+         if (abstraction == Abstraction::large) return std::make_unique<NolimitLargeAgent>(gameFile);
+         return std::make_unique<LimitHoldemAgent>(gameFile, abstraction);
+       }},
       {"kuhn.limit.3p.game",
        [](const char* gameFile, Abstraction) -> std::unique_ptr<PokerAgent> {
          return std::make_unique<KuhnAgent>(gameFile);
@@ -71,11 +75,6 @@ int main(int argc, char** argv) {
   const std::string refusal = abstractionRefusal(arguments.abstraction, gameFile);
   if (!refusal.empty()) {
     std::fprintf(stderr, "ERROR: %s\n", refusal.c_str());
-    return 1;
-  }
-  if (arguments.abstraction == Abstraction::large &&
-      std::string(gameFile) != "holdem.limit.2p.reverse_blinds.game") {
-    std::fprintf(stderr, "ERROR: the large abstraction of %s is not built yet\n", gameFile);
     return 1;
   }
   // Kept to the end; the agent reads its own copy.

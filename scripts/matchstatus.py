@@ -333,11 +333,12 @@ GAMES = {
 }
 # The tables a start reads in play; with all of them on disk nothing is made.
 BUCKET_TABLES = [f"lookup/holdem_{r}_{p}p_{pos}" for r in TABLE_ROUNDS for p in (2, 3) for pos in range(p)]
-# The large abstraction (two-player limit only): its strategy, and its bucket
+# The large abstraction (two-player hold'em): its strategy, and its bucket
 # tables, made from the two-player equity tables (all lookup tables when
 # those are missing too).
 LARGE_GAMES = {
     "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 25 * 60, 137.8e6, True),
+    "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 25 * 60, 196.7e6, True),
 }
 LARGE_TABLES = [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]]
 LARGE_TABLES_BYTES = 138.4e6

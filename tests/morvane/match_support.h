@@ -9,8 +9,9 @@
 
 #include "support.h"
 
-// One match of our dealer in `dir`: morvane (MORVANE_PATH) in the first seat
-// and a simplebot of each given policy in the others.
+// One match of our dealer in `dir`: morvane (MORVANE_PATH, with
+// `morvaneOptions` before the game file) in the first seat and a simplebot of
+// each given policy in the others.
 struct MatchRun {
   int morvaneStatus = -1;
   int dealerStatus = -1;
@@ -33,7 +34,8 @@ struct MatchRun {
 };
 
 inline MatchRun playMatch(const std::string& dir, const std::string& gameFile, int hands,
-                          unsigned seed, const std::vector<std::string>& policies) {
+                          unsigned seed, const std::vector<std::string>& policies,
+                          const std::string& morvaneOptions = "") {
   std::string names = "morvane";
   for (const std::string& policy : policies) names += " " + policy;
   std::string script = "cd '" + dir + "' && { '" DEALER_PATH "' --log match.log test " + gameFile +
@@ -42,7 +44,7 @@ inline MatchRun playMatch(const std::string& dir, const std::string& gameFile, i
                        "for i in $(seq 100); do grep -q '^ports ' dealer.out 2>/dev/null && "
                        "break; sleep 0.1; done; "
                        "set -- $(head -1 dealer.out); "
-                       "'" MORVANE_PATH "' " + gameFile +
+                       "'" MORVANE_PATH "' " + morvaneOptions + " " + gameFile +
                        " localhost $2 > morvane.out 2> morvane.err & m=$!; ";
   for (size_t i = 0; i < policies.size(); ++i)
     script += "'" SIMPLEBOT_PATH "' --policy " + policies[i] + " --seed " +

@@ -98,15 +98,6 @@ TEST_F(Program, AbstractionOptionAnywhereWithOneErrorLineForWhatCannotPlay) {
             "ERROR: the large abstraction plays holdem.limit.2p.reverse_blinds.game and "
             "holdem.nolimit.2p.reverse_blinds.game only, not kuhn.limit.3p.game\n");
 
-  // The no-limit game's large abstraction is not built: refused before any
-  // table or strategy is touched.
-  writeText(dir.file("holdem.nolimit.2p.reverse_blinds.game"), "");
-  r = runIn(dir.path(),
-            morvane + " --abstraction large holdem.nolimit.2p.reverse_blinds.game localhost 1");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "ERROR: the large abstraction of holdem.nolimit.2p.reverse_blinds.game is not built yet\n");
-
   // The option takes no positional place: two arguments are still too few.
   r = runIn(dir.path(), morvane + " --abstraction=standard kuhn.limit.3p.game localhost");
   EXPECT_EQ(r.status, 1);

@@ -1,0 +1,141 @@
+#include "agents/NolimitLargeAgent.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "abstraction/bet_abstraction.h"
+#include "common/util.h"
+#include "solver/nolimit_dealer.h"
+#include "tablemaking/street_solver.h"
+
+namespace {
+
+// The deals of every first start are the same, so two starts train the same
+// strategy.
+constexpr uint64_t TRAINING_SEED = 20131;
+
+}  // namespace
+
+NolimitLargeAgent::NolimitLargeAgent(const char* gameFile, uint64_t iterations)
+    : PokerAgent(gameFile), rng_(std::random_device{}()) {
+  if (game->numPlayers != 2 || game->bettingType != noLimitBetting || game->numSuits != 4 ||
+      game->numRanks != 13 || game->numHoleCards != 2 || game->numRounds != 4) {
+    std::fprintf(stderr, "ERROR: the large no-limit abstraction plays two-player no-limit hold'em only, not %s\n",
+                 gameFile);
+    std::exit(1);
+  }
+  prepare(iterations);
+}
+
+NolimitLargeAgent::~NolimitLargeAgent() {
+  buckets_.reset();
+  tables_.reset();
+}
+
+void NolimitLargeAgent::prepare(uint64_t iterations) {
+  // Two players in one directory must not make the same tables or train
+  // the same strategy at once: the second waits and loads what the first made.
+  const DirectoryLock lock(
+      "lookup", "Waiting for another player preparing its tables or strategy in this directory");
+  tree_ = std::make_unique<NolimitTree>(game);
+  solver_ = std::make_unique<NolimitCFR>(*tree_, BUCKETS);
+  tables_ = std::make_unique<EquityTables>();
+  tables_->setStreetSolver(solveStreetGame);
+  buckets_ = std::make_unique<LargeBuckets>(*tables_);
+
+  const std::string problem = file_exist(STRATEGY_FILE) ? solver_->load(STRATEGY_FILE) : "missing";
+  if (problem.empty()) {
+    buckets_->load();
+    return;
+  }
+  if (problem != "missing")
+    std::cout << "Warning: strategy " << STRATEGY_FILE << " is refused: " << problem << std::endl;
+  std::cout << "Warning: could not load strategy from disk!" << std::endl;
+  buckets_->load();
+  std::cout << "Information sets: " << tree_->informationSets(BUCKETS) << " over " << tree_->numDecisions()
+            << " betting decisions" << std::endl;
+  std::cout << "Training hold'em agent with " << iterations << " iterations" << std::endl;
+  HoldemDealer dealer(
+      game, [this](int round, const uint8_t* cards) { return static_cast<uint32_t>(buckets_->bucket(round, cards)); },
+      TRAINING_SEED);
+  solver_->train(iterations, std::ref(dealer), true);
+  makeParentDirectories(STRATEGY_FILE);
+  if (!solver_->save(STRATEGY_FILE)) std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
+}
+
+uint32_t NolimitLargeAgent::bucket(const State& state, const uint8_t* hole) const {
+  uint8_t cards[2 + MAX_BOARD_CARDS] = {hole[0], hole[1]};
+  const int board = sumBoardCards(game, state.round);
+  for (int c = 0; c < board; ++c) cards[2 + c] = state.boardCards[c];
+  return static_cast<uint32_t>(buckets_->bucket(state.round, cards));
+}
+
+NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t seat, const uint8_t* hole,
+                                                    const std::function<double(int)>& draw) const {
+  Choice result;
+  const AbstractHistory read = readHistory(game, state, draw);
+  const uint32_t d = read.complete ? tree_->decisionOf(read.state) : NolimitTree::NONE;
+  if (d == NolimitTree::NONE || tree_->decision(d).seat != seat) return result;
+  const int n = tree_->decision(d).numActions;
+  double p[NolimitTree::MAX_ACTIONS];
+  solver_->probabilities(d, bucket(state, hole), p);
+  for (int a = 0; a < n; ++a) {
+    Action abstract = tree_->action(d, a);
+    Action real = abstract;
+    if (abstract.type == a_fold && state.spent[seat] >= state.maxSpent) real = {a_call, 0};
+    if (abstract.type == a_raise) {
+      int32_t minimum = 0;
+      int32_t maximum = 0;
+      // All-in stays all-in; another size is the same share of the real pot.
+      if (!raiseIsValid(game, &state, &minimum, &maximum))
+        real = {a_call, 0};
+      else if (abstract.size >= game->stack[seat])
+        real = {a_raise, maximum};
+      else
+        real = {a_raise, legalRaiseTo(game, &state, raiseFraction(game, &read.state, abstract.size))};
+    }
+    // Two abstract actions may meet in one real one.
+    size_t i = 0;
+    while (i < result.actions.size() &&
+           !(result.actions[i].type == real.type && result.actions[i].size == real.size))
+      ++i;
+    if (i == result.actions.size()) {
+      result.actions.push_back(real);
+      result.probabilities.push_back(0.0);
+    }
+    result.probabilities[i] += p[a];
+  }
+  return result;
+}
+
+void NolimitLargeAgent::holeCards(uint8_t*, uint8_t) { draws_.clear(); }
+
+double NolimitLargeAgent::raiseDraw(int k) {
+  while (static_cast<int>(draws_.size()) <= k) draws_.push_back(std::uniform_real_distribution<double>()(rng_));
+  return draws_[k];
+}
+
+void NolimitLargeAgent::getAction(Action& action) {
+  const State& state = matchState.state;
+  const uint8_t seat = matchState.viewingPlayer;
+  const Choice c = choice(state, seat, state.holeCards[seat], [this](int k) { return raiseDraw(k); });
+  if (c.actions.empty()) {
+    if (!toldOfUnreadBetting_)
+      std::cout << "Warning: betting the large abstraction cannot read is answered with a call (first in hand "
+                << state.handId << ")" << std::endl;
+    toldOfUnreadBetting_ = true;
+    action = {a_call, 0};
+    return;
+  }
+  const double x = std::uniform_real_distribution<double>()(rng_);
+  double sum = 0.0;
+  action = c.actions.back();
+  for (size_t i = 0; i < c.actions.size(); ++i) {
+    sum += c.probabilities[i];
+    if (x < sum) {
+      action = c.actions[i];
+      break;
+    }
+  }
+}

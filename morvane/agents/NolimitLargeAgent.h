@@ -1,0 +1,85 @@
+// The large abstraction of two-player no-limit hold'em: a player that bets
+// and raises, with a strategy over the no-limit betting tree of
+// bet_abstraction.h (half pot, pot and twice the pot for a round's first
+// raise, the pot for its second, all-in always) and the card buckets of
+// large_buckets.h (the 169 pre-flop classes, LARGE_BUCKETS buckets later),
+// 4,536,732 information sets.
+//
+// Play. At each decision the real betting so far is read into the
+// abstraction (readHistory): folds and calls as they are, every raise as one
+// of the abstract sizes by the pseudo-harmonic mapping, with one random draw
+// per raise kept for the whole hand, so that a history is read the same way
+// at every later decision. The abstract decision reached and the seat's
+// bucket of the round give the average strategy; an abstract raise is sent
+// as the same fraction of the real pot, made legal (legalRaiseTo: the
+// minimum raise below it, all-in at or beyond the stack); a fold where
+// nothing is owed is sent as a check. Betting the abstraction cannot read
+// (a check-fold of the opponent, or a hand the abstraction saw end, which
+// happens when a raise read as all-in was not one) is answered with a check
+// or call, with one warning line at its first time.
+//
+// Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
+// file is trained again (linear CFR, TRAINING_ITERATIONS chance-sampled
+// deals, about 25 minutes of one core, with progress lines and the time
+// left) and saved. The bucket tables are made on first use from the
+// two-player equity tables, as the large limit player's are.
+#ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
+#define MORVANE_NOLIMIT_LARGE_AGENT_H
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "abstraction/EquityTables.h"
+#include "abstraction/large_buckets.h"
+#include "agents/PokerAgent.h"
+#include "solver/nolimit_cfr.h"
+
+class NolimitLargeAgent : public PokerAgent {
+ public:
+  static constexpr const char* STRATEGY_FILE = "strategies/holdem.nolimit.2p.large/strategy";
+  static constexpr uint64_t TRAINING_ITERATIONS = 4000000;
+  static constexpr uint32_t BUCKETS[MAX_ROUNDS] = {LARGE_PREFLOP_BUCKETS, LARGE_BUCKETS, LARGE_BUCKETS,
+                                                   LARGE_BUCKETS};
+
+  // A game other than two-player no-limit hold'em stops the program with an
+  // "ERROR: " line.
+  explicit NolimitLargeAgent(const char* gameFile, uint64_t iterations = TRAINING_ITERATIONS);
+  ~NolimitLargeAgent() override;
+
+  // What the agent sends at a real state for the seat's hole cards: the
+  // legal actions and their probabilities (summing to 1). `draw(k)` is the
+  // uniform draw that reads the hand's k-th raise. Empty when the betting
+  // cannot be read into the abstraction.
+  struct Choice {
+    std::vector<Action> actions;
+    std::vector<double> probabilities;
+  };
+  Choice choice(const State& state, uint8_t seat, const uint8_t* hole,
+                const std::function<double(int)>& draw) const;
+
+  const NolimitCFR& solver() const { return *solver_; }
+
+  void holeCards(uint8_t* cards, uint8_t player) override;
+  void getAction(Action& action) override;
+  void actionEvent(uint8_t, Action) override {}
+  void stageEvent(int) override {}
+  void showdownEvent(uint8_t, uint8_t*) override {}
+  void gameOverEvent(double) override {}
+  void winEvent(uint8_t, int) override {}
+
+ private:
+  void prepare(uint64_t iterations);
+  uint32_t bucket(const State& state, const uint8_t* hole) const;
+  double raiseDraw(int k);
+
+  std::unique_ptr<NolimitTree> tree_;
+  std::unique_ptr<NolimitCFR> solver_;
+  std::unique_ptr<EquityTables> tables_;  // its indexers read the buckets
+  std::unique_ptr<LargeBuckets> buckets_;
+  std::mt19937_64 rng_;
+  std::vector<double> draws_;  // of this hand's raises
+  bool toldOfUnreadBetting_ = false;
+};
+
+#endif
