@@ -64,14 +64,7 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile)
 
 LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, uint64_t iterations, bool flatStore)
     : PokerAgent(gameFile), serial(++agentsMade) {
-  // The bucket tables exist for two and three players of a 52-card deck.
-  if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
-      game->numRanks != 13 || game->numHoleCards != 2) {
-    std::fprintf(stderr,
-                 "ERROR: the hold'em agent plays two- or three-player hold'em only, not %s\n",
-                 gameFile);
-    std::exit(1);
-  }
+  refuseOtherGames(gameFile);
   prepare(iterations, flatStore);
 }
 
@@ -91,6 +84,12 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction
                  gameFile);
     std::exit(1);
   }
+  refuseOtherGames(gameFile);
+  prepare(iterations, true);
+}
+
+void LimitHoldemAgent::refuseOtherGames(const char* gameFile) const {
+  // The bucket tables exist for two and three players of a 52-card deck.
   if (game->numPlayers < 2 || game->numPlayers > 3 || game->numSuits != 4 ||
       game->numRanks != 13 || game->numHoleCards != 2) {
     std::fprintf(stderr,
@@ -98,7 +97,6 @@ LimitHoldemAgent::LimitHoldemAgent(const char* gameFile, Abstraction abstraction
                  gameFile);
     std::exit(1);
   }
-  prepare(iterations, true);
 }
 
 LimitHoldemAgent::~LimitHoldemAgent() {

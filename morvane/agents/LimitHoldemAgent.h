@@ -127,6 +127,9 @@ class LimitHoldemAgent : public PokerAgent {
   void winEvent(uint8_t player, int amount) override;
 
  private:
+  // Ends the program with an "ERROR: " line unless the game is two- or
+  // three-player hold'em with a 52-card deck.
+  void refuseOtherGames(const char* gameFile) const;
   void prepare(uint64_t iterations, bool flatStore);
   // The large bucket tables (and the indexers they are read with).
   void loadLargeTables();
