@@ -1,5 +1,6 @@
 #include "agents/NolimitLargeAgent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -71,15 +72,14 @@ uint32_t NolimitLargeAgent::bucket(const State& state, const uint8_t* hole) cons
   return static_cast<uint32_t>(buckets_->bucket(state.round, cards));
 }
 
-NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t seat, const uint8_t* hole,
-                                                    const std::function<double(int)>& draw) const {
-  Choice result;
+NolimitLargeAgent::Options NolimitLargeAgent::options(const State& state, uint8_t seat,
+                                                      const std::function<double(int)>& draw) const {
+  Options result;
   const AbstractHistory read = readHistory(game, state, draw);
   const uint32_t d = read.complete ? tree_->decisionOf(read.state) : NolimitTree::NONE;
   if (d == NolimitTree::NONE || tree_->decision(d).seat != seat) return result;
+  result.decision = d;
   const int n = tree_->decision(d).numActions;
-  double p[NolimitTree::MAX_ACTIONS];
-  solver_->probabilities(d, bucket(state, hole), p);
   for (int a = 0; a < n; ++a) {
     Action abstract = tree_->action(d, a);
     Action real = abstract;
@@ -95,17 +95,29 @@ NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t 
       else
         real = {a_raise, legalRaiseTo(game, &state, raiseFraction(game, &read.state, abstract.size))};
     }
-    // Two abstract actions may meet in one real one.
     size_t i = 0;
     while (i < result.actions.size() &&
            !(result.actions[i].type == real.type && result.actions[i].size == real.size))
       ++i;
-    if (i == result.actions.size()) {
-      result.actions.push_back(real);
-      result.probabilities.push_back(0.0);
-    }
-    result.probabilities[i] += p[a];
+    if (i == result.actions.size()) result.actions.push_back(real);
+    result.sentAs[a] = static_cast<int>(i);
   }
+  return result;
+}
+
+void NolimitLargeAgent::probabilities(const Options& options, const State& state, const uint8_t* hole,
+                                      double* out) const {
+  double p[NolimitTree::MAX_ACTIONS];
+  solver_->probabilities(options.decision, bucket(state, hole), p);
+  std::fill(out, out + options.actions.size(), 0.0);
+  for (int a = 0; a < tree_->decision(options.decision).numActions; ++a) out[options.sentAs[a]] += p[a];
+}
+
+NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t seat, const uint8_t* hole,
+                                                    const std::function<double(int)>& draw) const {
+  const Options o = options(state, seat, draw);
+  Choice result{o.actions, std::vector<double>(o.actions.size())};
+  if (!o.actions.empty()) probabilities(o, state, hole, result.probabilities.data());
   return result;
 }
 

@@ -26,6 +26,7 @@
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
 #define MORVANE_NOLIMIT_LARGE_AGENT_H
 
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -47,10 +48,23 @@ class NolimitLargeAgent : public PokerAgent {
   explicit NolimitLargeAgent(const char* gameFile, uint64_t iterations = TRAINING_ITERATIONS);
   ~NolimitLargeAgent() override;
 
-  // What the agent sends at a real state for the seat's hole cards: the
-  // legal actions and their probabilities (summing to 1). `draw(k)` is the
-  // uniform draw that reads the hand's k-th raise. Empty when the betting
-  // cannot be read into the abstraction.
+  // The legal actions the agent may send at a real state, the same for any
+  // hole cards, and the abstract decision whose strategy weighs them: the
+  // abstract action a is sent as actions[sentAs[a]] (two abstract actions
+  // may meet in one real one). `draw(k)` is the uniform draw that reads the
+  // hand's k-th raise. No actions when the betting cannot be read into the
+  // abstraction.
+  struct Options {
+    uint32_t decision = NolimitTree::NONE;
+    std::vector<Action> actions;
+    int sentAs[NolimitTree::MAX_ACTIONS] = {};
+  };
+  Options options(const State& state, uint8_t seat, const std::function<double(int)>& draw) const;
+  // The probabilities of options.actions (summing to 1) with these hole
+  // cards at `state`, whose board gives the bucket.
+  void probabilities(const Options& options, const State& state, const uint8_t* hole, double* out) const;
+
+  // Both at once: what the agent sends with the seat's hole cards.
   struct Choice {
     std::vector<Action> actions;
     std::vector<double> probabilities;

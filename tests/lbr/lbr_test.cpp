@@ -61,9 +61,9 @@ TEST(LbrBaselines, ResultsDoNotDependOnTheThreads) {
 
 // Raises with every pocket pair, with a quarter of the suited aces, and calls
 // with the rest; folds nothing.
-class PairRaiser : public lbr::Opponent {
+class PairRaiser : public lbr::SingleRaiseOpponent {
  public:
-  explicit PairRaiser(const Game* game) : Opponent(game) {}
+  explicit PairRaiser(const Game* game) : SingleRaiseOpponent(game) {}
   static double raiseShare(const uint8_t* hand) {
     if (rankOfCard(hand[0]) == rankOfCard(hand[1])) return 1.0;
     const bool suited = suitOfCard(hand[0]) == suitOfCard(hand[1]);
@@ -112,6 +112,65 @@ TEST(LbrRange, AfterARaiseOnlyTheHandsThatRaiseKeepWeightInProportion) {
   // club; the suited aces of the three suits other than clubs.
   EXPECT_EQ(pairs, 72);
   EXPECT_EQ(suitedAces, 36);
+}
+
+// A no-limit opponent with two raise sizes: the smallest raise with every
+// pocket pair, all-in with the suited aces, a call with the rest. It notes
+// the raise draws it is handed, which play no part in its answer.
+class TwoSizeRaiser : public lbr::Opponent {
+ public:
+  explicit TwoSizeRaiser(const Game* game) : Opponent(game) {}
+  void actionList(const State& state, uint8_t, const uint8_t (*hands)[2], size_t count,
+                  const RaiseDraw& draw, ActionList* list) const override {
+    draws.push_back({draw(0), draw(1)});
+    int32_t lo, hi;
+    if (!lbr::raiseRange(game_, state, &lo, &hi)) {
+      list->actions = {Action{a_call, 0}};
+      list->probabilities.assign(count, 1.0);
+      return;
+    }
+    list->actions = {Action{a_call, 0}, Action{a_raise, lo}, Action{a_raise, hi}};
+    list->probabilities.clear();
+    for (size_t k = 0; k < count; ++k) {
+      const bool pair = rankOfCard(hands[k][0]) == rankOfCard(hands[k][1]);
+      const bool suitedAce = suitOfCard(hands[k][0]) == suitOfCard(hands[k][1]) &&
+                             (rankOfCard(hands[k][0]) == 12 || rankOfCard(hands[k][1]) == 12);
+      list->probabilities.insert(list->probabilities.end(),
+                                 {pair || suitedAce ? 0.0 : 1.0, pair ? 1.0 : 0.0, suitedAce ? 1.0 : 0.0});
+    }
+  }
+  mutable std::vector<std::pair<double, double>> draws;
+};
+
+TEST(LbrRange, AnOpponentWithSeveralSizesKeepsTheHandsOfTheSizeItSent) {
+  GamePtr game = holdem("nolimit");
+  TwoSizeRaiser opponent(game.get());
+  lbr::LocalBestResponse best(game.get(), opponent, lbr::Settings{lbr::ActionSet::wide});
+  std::vector<double> seen;
+  best.setObserver([&](const State& state, const double* w) {
+    if (seen.empty() && state.round == 0) seen.assign(w, w + lbr::NUM_PAIRS);
+  });
+  // The opponent in seat 1 holds a pair and makes the smallest raise.
+  const uint8_t hole[2][2] = {{makeCard(12, 0), makeCard(11, 0)}, {makeCard(5, 1), makeCard(5, 2)}};
+  const uint8_t board[5] = {makeCard(0, 3), makeCard(1, 3), makeCard(7, 1), makeCard(9, 2),
+                            makeCard(3, 0)};
+  lbr::Rng rng(3);
+  best.playHand(hole, board, 0, rng);
+  ASSERT_EQ(seen.size(), static_cast<size_t>(lbr::NUM_PAIRS));
+  for (int i = 0; i < lbr::NUM_PAIRS; ++i) {
+    const uint8_t a = lbr::holePairs.first[i], b = lbr::holePairs.second[i];
+    const bool blocked = a == hole[0][0] || a == hole[0][1] || b == hole[0][0] || b == hole[0][1];
+    ASSERT_EQ(seen[i], !blocked && rankOfCard(a) == rankOfCard(b) ? 1.0 : 0.0) << int(a) << " " << int(b);
+  }
+  // Every query of the hand, the LBR's trial raises among them, had the same
+  // draws; another hand has others.
+  ASSERT_GT(opponent.draws.size(), 2u);
+  for (const auto& d : opponent.draws) EXPECT_EQ(d, opponent.draws.front());
+  const auto first = opponent.draws.front();
+  opponent.draws.clear();
+  best.playHand(hole, board, 1, rng);
+  ASSERT_FALSE(opponent.draws.empty());
+  EXPECT_NE(opponent.draws.front(), first);
 }
 
 TEST(LbrRange, BoardCardsRemoveTheHandsTheyBlock) {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "agents/LimitHoldemAgent.h"
+#include "agents/NolimitLargeAgent.h"
 #include "holdem_agent_support.h"
 #include "morvane_opponent.h"
 
@@ -191,6 +192,47 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   run = runLbr(dir, "--deals 3 --threads 2 --abstraction large " + limit);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
+  EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
+
+  // The no-limit player: its own strategy file, then the same answers as it
+  // plays, over the sizes it sends.
+  const std::string nolimit = kHoldemGames[2];
+  run = runLbr(dir, "--deals 2 --abstraction large " + nolimit);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "ERROR: no strategy strategies/holdem.nolimit.2p.large/strategy (run morvane "
+            "--abstraction large once in this directory)\n");
+  testing::internal::CaptureStdout();
+  auto agent = std::make_unique<NolimitLargeAgent>(nolimit.c_str(), 30);
+  GamePtr game = readGameFile(nolimit);
+  lbr::NolimitLargeOpponent opponent(game.get(), nolimit);
+  testing::internal::GetCapturedStdout();
+  MatchState ms;
+  ASSERT_GT(readMatchState("MATCHSTATE:0:0:r250:2h3h|", game.get(), &ms), 0);
+  const uint8_t hands[3][2] = {{makeCard(12, 0), makeCard(12, 1)}, {makeCard(0, 0), makeCard(5, 1)},
+                               {makeCard(9, 2), makeCard(10, 2)}};
+  const auto draw = [](int) { return 0.3; };
+  lbr::Opponent::ActionList list;
+  opponent.actionList(ms.state, 0, hands, 3, draw, &list);
+  for (int k = 0; k < 3; ++k) {
+    const NolimitLargeAgent::Choice c = agent->choice(ms.state, 0, hands[k], draw);
+    ASSERT_EQ(list.actions.size(), c.actions.size());
+    for (size_t a = 0; a < c.actions.size(); ++a) {
+      EXPECT_EQ(list.actions[a].type, c.actions[a].type);
+      EXPECT_EQ(list.actions[a].size, c.actions[a].size);
+      EXPECT_EQ(list.probabilities[k * c.actions.size() + a], c.probabilities[a]);
+    }
+  }
+  // Betting it cannot read (a raise read as all-in, called) is a call by
+  // every hand.
+  ASSERT_GT(readMatchState("MATCHSTATE:0:0:r19999c/:2h3h|/2c3d4h", game.get(), &ms), 0);
+  opponent.actionList(ms.state, 0, hands, 3, draw, &list);
+  ASSERT_EQ(list.actions.size(), 1u);
+  EXPECT_EQ(list.actions[0].type, a_call);
+  EXPECT_EQ(list.probabilities, std::vector<double>(3, 1.0));
+
+  run = runLbr(dir, "--deals 3 --threads 2 --abstraction large --actions wide " + nolimit);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
   for (int round = 1; round < 4; ++round) std::filesystem::remove(LargeBuckets::fileName(round));
 }

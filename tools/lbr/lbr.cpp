@@ -47,10 +47,17 @@ struct LocalBestResponse::Hand {
   int blockedRound = -1;  // board cards up to this round are out of the range
   Showdowns showdowns;
   int showdownRound = -1;
-  // Scratch for queries: the live pairs and their probabilities.
+  // Scratch for queries: the live pairs and the opponent's answer.
   std::vector<int> live;
   std::unique_ptr<uint8_t[][2]> cards = std::make_unique<uint8_t[][2]>(NUM_PAIRS);
-  std::unique_ptr<double[][3]> probabilities = std::make_unique<double[][3]>(NUM_PAIRS);
+  Opponent::ActionList list;
+  // The hand's raise draws, made from its generator when first asked for,
+  // so that opponents that never ask leave the generator as it was.
+  std::vector<double> draws;
+  Opponent::RaiseDraw draw = [this](int k) {
+    while (static_cast<int>(draws.size()) <= k) draws.push_back(uniform01(*rng));
+    return draws[k];
+  };
 
   // Collects the pairs with weight left.
   void gatherLive() {
@@ -127,30 +134,44 @@ double LocalBestResponse::playHand(const uint8_t (*hole)[2], const uint8_t* boar
 void LocalBestResponse::opponentActs(Hand& hand) const {
   const State& state = hand.state;
   hand.gatherLive();
-  opponent_.actionProbabilities(state, static_cast<uint8_t>(hand.opp),
-                                hand.cards.get(),
-                                hand.live.size(), hand.probabilities.get());
+  Opponent::ActionList& list = hand.list;
+  opponent_.actionList(state, static_cast<uint8_t>(hand.opp), hand.cards.get(), hand.live.size(),
+                       hand.draw, &list);
+  const size_t n = list.actions.size();
+  if (n == 0) {
+    // Nothing to send: the dealer's answer to nothing, by every hand.
+    const Action call{a_call, 0};
+    doAction(game_, &call, &hand.state);
+    return;
+  }
   // The opponent's own action, drawn from the row of its real cards.
   const int real = pairIndex(state.holeCards[hand.opp][0], state.holeCards[hand.opp][1]);
   const auto at = std::lower_bound(hand.live.begin(), hand.live.end(), real);
   if (at == hand.live.end() || *at != real)
     throw std::logic_error("the opponent's own hand left its range");
-  const double* row = hand.probabilities[at - hand.live.begin()];
+  const double* row = &list.probabilities[(at - hand.live.begin()) * n];
   const double u = uniform01(*hand.rng);
   int chosen = -1;
   double cumulative = 0.0;
-  for (int a = 0; a < 3; ++a) {
+  for (size_t a = 0; a < n; ++a) {
     if (row[a] <= 0.0) continue;
-    chosen = a;
+    chosen = static_cast<int>(a);
     cumulative += row[a];
     if (u < cumulative) break;
   }
-  if (chosen < 0) chosen = a_call;  // no weight anywhere: the dealer's answer to nothing
-
-  for (size_t k = 0; k < hand.live.size(); ++k)
-    hand.weight[hand.live[k]] *= hand.probabilities[k][chosen];
-  const Action action =
-      chosen == a_raise ? opponent_.raise(state, *hand.rng) : Action{static_cast<ActionType>(chosen), 0};
+  Action action{a_call, 0};  // no weight anywhere: the dealer's answer to nothing
+  if (chosen >= 0) {
+    for (size_t k = 0; k < hand.live.size(); ++k) hand.weight[hand.live[k]] *= list.probabilities[k * n + chosen];
+    action = list.actions[chosen];
+    if (action.type == a_raise && action.size == 0) action = opponent_.raise(state, *hand.rng);
+  } else {
+    for (size_t k = 0; k < hand.live.size(); ++k) {
+      double calling = 0.0;
+      for (size_t a = 0; a < n; ++a)
+        if (list.actions[a].type == a_call) calling += list.probabilities[k * n + a];
+      hand.weight[hand.live[k]] *= calling;
+    }
+  }
   doAction(game_, &action, &hand.state);
 }
 
@@ -214,17 +235,21 @@ Action LocalBestResponse::decide(Hand& hand) const {
     State next = state;
     doAction(game_, &raise, &next);
     const double total = next.spent[hand.lbr];
-    opponent_.actionProbabilities(next, static_cast<uint8_t>(hand.opp),
-                                  hand.cards.get(),
-                                  hand.live.size(), hand.probabilities.get());
+    Opponent::ActionList& list = hand.list;
+    opponent_.actionList(next, static_cast<uint8_t>(hand.opp), hand.cards.get(), hand.live.size(),
+                         hand.draw, &list);
+    const size_t n = list.actions.size();
     double all = 0.0;
     double folding = 0.0;
     for (size_t k = 0; k < hand.live.size(); ++k) {
       const int i = hand.live[k];
       const double w = hand.weight[i];
+      double fold = 0.0;
+      for (size_t a = 0; a < n; ++a)
+        if (list.actions[a].type == a_fold) fold += list.probabilities[k * n + a];
       all += w;
-      folding += w * hand.probabilities[k][a_fold];
-      going[i] = w * (1.0 - hand.probabilities[k][a_fold]);
+      folding += w * fold;
+      going[i] = w * (1.0 - fold);
     }
     const double pFold = all > 0.0 ? folding / all : 0.0;
     const double value = pFold * oppSpent +

@@ -129,8 +129,6 @@ int main(int argc, char** argv) {
     fail("unknown abstraction '" + abstraction + "' (" + abstractionNameList() + ")");
   const std::string refusal = abstractionRefusal(chosen, std::filesystem::path(gamePath).filename().string());
   if (!refusal.empty()) fail(refusal);
-  if (chosen == Abstraction::large && !limit)
-    fail("the large abstraction of " + gamePath + " is not built yet");
 
   std::unique_ptr<lbr::Opponent> opponent;
   if (opponentName == "morvane") {
@@ -138,7 +136,7 @@ int main(int argc, char** argv) {
     // generate what is missing.
     const std::string problem = lbr::MorvaneOpponent::missing(game.get(), abstraction);
     if (!problem.empty()) fail(problem);
-    opponent = std::make_unique<lbr::MorvaneOpponent>(game.get(), gamePath, chosen);
+    opponent = lbr::MorvaneOpponent::load(game.get(), gamePath, chosen);
   } else {
     opponent = lbr::makeBaseline(opponentName, game.get());
     if (!opponent)

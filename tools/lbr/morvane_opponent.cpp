@@ -3,6 +3,7 @@
 #include "abstraction/EquityTables.h"
 #include "abstraction/large_buckets.h"
 #include "agents/LimitHoldemAgent.h"
+#include "agents/NolimitLargeAgent.h"
 #include "solver/cfr.h"
 #include "solver/strategy_check.h"
 #include "common/util.h"
@@ -18,6 +19,18 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
       if (!table_file_ok(path, classes[round]))
         return "no usable bucket table " + path +
                " (run morvane --abstraction large once in this directory)";
+    }
+    if (game->bettingType != limitBetting) {
+      const std::string path = NolimitLargeAgent::STRATEGY_FILE;
+      if (!file_exist(path.c_str()))
+        return "no strategy " + path + " (run morvane --abstraction large once in this directory)";
+      // Loaded once here to check it: the player would train again on a
+      // file it refuses.
+      const NolimitTree tree(game);
+      NolimitCFR check(tree, NolimitLargeAgent::BUCKETS);
+      const std::string problem = check.load(path);
+      if (!problem.empty()) return "strategy " + path + " is unusable: " + problem;
+      return "";
     }
     const std::string path = LimitHoldemAgent::strategyPath(game, Abstraction::large);
     if (!file_exist(path.c_str()))
@@ -52,9 +65,16 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
   return "";
 }
 
+std::unique_ptr<Opponent> MorvaneOpponent::load(const Game* game, const std::string& gameFile,
+                                                Abstraction abstraction) {
+  if (abstraction == Abstraction::large && game->bettingType != limitBetting)
+    return std::make_unique<NolimitLargeOpponent>(game, gameFile);
+  return std::make_unique<MorvaneOpponent>(game, gameFile, abstraction);
+}
+
 MorvaneOpponent::MorvaneOpponent(const Game* game, const std::string& gameFile,
                                  Abstraction abstraction)
-    : Opponent(game),
+    : SingleRaiseOpponent(game),
       agent_(std::make_unique<LimitHoldemAgent>(gameFile.c_str(), abstraction)) {}
 
 MorvaneOpponent::~MorvaneOpponent() = default;
@@ -63,6 +83,25 @@ void MorvaneOpponent::actionProbabilities(const State& state, uint8_t seat,
                                           const uint8_t (*hands)[2], size_t count,
                                           double (*probabilities)[3]) const {
   agent_->actionProbabilities(state, seat, hands, count, probabilities);
+}
+
+NolimitLargeOpponent::NolimitLargeOpponent(const Game* game, const std::string& gameFile)
+    : Opponent(game), agent_(std::make_unique<NolimitLargeAgent>(gameFile.c_str())) {}
+
+NolimitLargeOpponent::~NolimitLargeOpponent() = default;
+
+void NolimitLargeOpponent::actionList(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                                      size_t count, const RaiseDraw& draw, ActionList* list) const {
+  const NolimitLargeAgent::Options options = agent_->options(state, seat, draw);
+  if (options.actions.empty()) {
+    list->actions = {Action{a_call, 0}};
+    list->probabilities.assign(count, 1.0);
+    return;
+  }
+  const size_t n = options.actions.size();
+  list->actions = options.actions;
+  list->probabilities.resize(count * n);
+  for (size_t k = 0; k < count; ++k) agent_->probabilities(options, state, hands[k], &list->probabilities[k * n]);
 }
 
 }  // namespace lbr

@@ -1,8 +1,11 @@
 // The hold'em player's strategy as an LBR opponent: the agent itself, loaded
-// from "strategies/" and "lookup/" in the working directory, queried through
-// LimitHoldemAgent::actionProbabilities, so that the LBR meets exactly what
-// the player plays (its buckets, its average strategy, its answer to states
-// the strategy lacks).
+// from "strategies/" and "lookup/" in the working directory, so that the LBR
+// meets exactly what the player plays (its buckets, its average strategy,
+// its answer to states the strategy lacks). The limit players and the
+// standard no-limit player are queried through
+// LimitHoldemAgent::actionProbabilities; the large no-limit player, which
+// raises at several sizes, through NolimitLargeAgent's options and
+// probabilities, reading the opponent's raises with the hand's raise draws.
 #ifndef LBR_MORVANE_OPPONENT_H
 #define LBR_MORVANE_OPPONENT_H
 
@@ -13,10 +16,11 @@
 #include "opponent.h"
 
 class LimitHoldemAgent;
+class NolimitLargeAgent;
 
 namespace lbr {
 
-class MorvaneOpponent : public Opponent {
+class MorvaneOpponent : public SingleRaiseOpponent {
  public:
   // What is missing or unusable for the player of `game` in the working
   // directory (the strategy file, a bucket table, in no-limit an equity
@@ -24,8 +28,12 @@ class MorvaneOpponent : public Opponent {
   // loaded without training or generating anything.
   static std::string missing(const Game* game, const std::string& abstraction);
 
-  // Loads the player of that abstraction; call only after missing()
-  // returned "".
+  // The player of that abstraction; call only after missing() returned "".
+  static std::unique_ptr<Opponent> load(const Game* game, const std::string& gameFile,
+                                        Abstraction abstraction);
+
+  // Loads the player of that abstraction, one that folds, calls or raises
+  // by one size; call only after missing() returned "".
   MorvaneOpponent(const Game* game, const std::string& gameFile,
                   Abstraction abstraction = Abstraction::standard);
   ~MorvaneOpponent() override;
@@ -35,6 +43,21 @@ class MorvaneOpponent : public Opponent {
 
  private:
   std::unique_ptr<LimitHoldemAgent> agent_;
+};
+
+// The large no-limit player; call only after MorvaneOpponent::missing()
+// returned "". Betting it cannot read is answered with a call by every hand,
+// as it plays.
+class NolimitLargeOpponent : public Opponent {
+ public:
+  NolimitLargeOpponent(const Game* game, const std::string& gameFile);
+  ~NolimitLargeOpponent() override;
+
+  void actionList(const State& state, uint8_t seat, const uint8_t (*hands)[2], size_t count,
+                  const RaiseDraw& draw, ActionList* list) const override;
+
+ private:
+  std::unique_ptr<NolimitLargeAgent> agent_;
 };
 
 }  // namespace lbr

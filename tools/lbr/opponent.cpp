@@ -18,13 +18,21 @@ Action Opponent::raise(const State& state, Rng&) const {
   return Action{a_raise, game_->bettingType == noLimitBetting ? minTo : 0};
 }
 
+void SingleRaiseOpponent::actionList(const State& state, uint8_t seat, const uint8_t (*hands)[2],
+                                     size_t count, const RaiseDraw&, ActionList* list) const {
+  list->actions = {Action{a_fold, 0}, Action{a_call, 0}, Action{a_raise, 0}};
+  list->probabilities.resize(count * 3);
+  actionProbabilities(state, seat, hands, count,
+                      reinterpret_cast<double (*)[3]>(list->probabilities.data()));
+}
+
 namespace {
 
 enum class Policy { fold, call, raise, random };
 
-class Baseline : public Opponent {
+class Baseline : public SingleRaiseOpponent {
  public:
-  Baseline(const Game* game, Policy policy) : Opponent(game), policy_(policy) {}
+  Baseline(const Game* game, Policy policy) : SingleRaiseOpponent(game), policy_(policy) {}
 
   void actionProbabilities(const State& state, uint8_t, const uint8_t (*)[2], size_t count,
                            double (*probabilities)[3]) const override {
