@@ -3,8 +3,10 @@
 #include <algorithm>
 
 std::vector<double> raiseFractions(int raisesSoFar) {
+  // A third raise of the pot keeps a string of small raises (a minimum
+  // raiser's) from being read as all-in after the second.
   if (raisesSoFar <= 0) return {0.5, 1.0, 2.0};
-  if (raisesSoFar == 1) return {1.0};
+  if (raisesSoFar <= 2) return {1.0};
   return {};
 }
 

@@ -1,9 +1,9 @@
 // The large abstraction of two-player no-limit hold'em: a player that bets
 // and raises, with a strategy over the no-limit betting tree of
 // bet_abstraction.h (half pot, pot and twice the pot for a round's first
-// raise, the pot for its second, all-in always) and the card buckets of
-// large_buckets.h (the 169 pre-flop classes, LARGE_BUCKETS buckets later),
-// 4,536,732 information sets.
+// raise, the pot for its second and third, all-in always) and the card
+// buckets of large_buckets.h (the 169 pre-flop classes, LARGE_BUCKETS
+// buckets later), 5,669,160 information sets.
 //
 // Play. At each decision the real betting so far is read into the
 // abstraction (readHistory): folds and calls as they are, every raise as one

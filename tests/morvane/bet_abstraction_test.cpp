@@ -32,8 +32,10 @@ TEST_F(BetSizes, FewerSizesDeeperInARoundAndAllInAlways) {
   EXPECT_EQ(sizesAfter(""), (std::vector<int32_t>{200, 300, 500, 20000}));
   // The second raise of the round: the pot (600 after a call) or all-in.
   EXPECT_EQ(sizesAfter("r300"), (std::vector<int32_t>{900, 20000}));
-  // The third: all-in only.
-  EXPECT_EQ(sizesAfter("r300r900"), (std::vector<int32_t>{20000}));
+  // The third: the pot (1,800 after a call) or all-in.
+  EXPECT_EQ(sizesAfter("r300r900"), (std::vector<int32_t>{2700, 20000}));
+  // The fourth: all-in only.
+  EXPECT_EQ(sizesAfter("r300r900r2700"), (std::vector<int32_t>{20000}));
   // A new round starts over: half pot, pot, twice the pot of 600.
   EXPECT_EQ(sizesAfter("r300c/"), (std::vector<int32_t>{600, 900, 1500, 20000}));
 }
@@ -130,10 +132,13 @@ TEST_F(BetSizes, RealHistoriesAreReadInTheAbstraction) {
   EXPECT_EQ(read("r300r5000", 0.9), Read("r300r20000", true));
   // Read as all-in and called, the abstract hand is over before the real one.
   EXPECT_EQ(read("r300r5000c/", 0.9).second, false);
-  // A third raise has only all-in left; a fourth none, and is read as a call,
-  // so that the real fold after it has no reading.
-  EXPECT_EQ(read("r300r900r2000", 0.5), Read("r300r900r20000", true));
-  EXPECT_EQ(read("r300r900r2000r5000f", 0.5).second, false);
+  // A third raise below the pot is read as the pot; a fourth has only all-in
+  // left.
+  EXPECT_EQ(read("r300r900r2000", 0.5), Read("r300r900r2700", true));
+  EXPECT_EQ(read("r300r900r2000r5000", 0.5), Read("r300r900r2700r20000", true));
+  // A fifth has none and is read as a call, so that the real fold after it
+  // has no reading.
+  EXPECT_EQ(read("r300r900r2000r5000r9000f", 0.5).second, false);
 }
 
 TEST(PseudoHarmonic, ReadsSizesBetweenAtAndBeyondTheAbstraction) {
