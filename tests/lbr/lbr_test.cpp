@@ -82,27 +82,38 @@ class PairRaiser : public lbr::SingleRaiseOpponent {
   }
 };
 
+// One hand in which the opponent (seat 1, first to act before the flop)
+// holds a pair of sevens and the LBR (seat 0) the ace and king of clubs; the
+// opponent's range at the LBR's first decision.
+const uint8_t kHole[2][2] = {{makeCard(12, 0), makeCard(11, 0)}, {makeCard(5, 1), makeCard(5, 2)}};
+const uint8_t kBoard[5] = {makeCard(0, 3), makeCard(1, 3), makeCard(7, 1), makeCard(9, 2), makeCard(3, 0)};
+
+std::vector<double> rangeAtFirstDecision(const lbr::LocalBestResponse& best) {
+  std::vector<double> seen;
+  lbr::LocalBestResponse watched = best;
+  watched.setObserver([&](const State& state, const double* w) {
+    if (seen.empty() && state.round == 0) seen.assign(w, w + lbr::NUM_PAIRS);
+  });
+  lbr::Rng rng(3);
+  watched.playHand(kHole, kBoard, 0, rng);
+  return seen;
+}
+
+bool blockedByTheLbr(const uint8_t* hand) {
+  return hand[0] == kHole[0][0] || hand[0] == kHole[0][1] || hand[1] == kHole[0][0] || hand[1] == kHole[0][1];
+}
+
 TEST(LbrRange, AfterARaiseOnlyTheHandsThatRaiseKeepWeightInProportion) {
   GamePtr game = holdem("limit");
   PairRaiser opponent(game.get());
-  lbr::LocalBestResponse best(game.get(), opponent, lbr::Settings{lbr::ActionSet::fcr});
-  std::vector<double> seen;
-  best.setObserver([&](const State& state, const double* w) {
-    if (seen.empty() && state.round == 0) seen.assign(w, w + lbr::NUM_PAIRS);
-  });
-  // Seat 1 acts first before the flop: the opponent (seat 1) holds a pair
-  // and raises; the LBR in seat 0 holds the ace and king of clubs.
-  const uint8_t hole[2][2] = {{makeCard(12, 0), makeCard(11, 0)}, {makeCard(5, 1), makeCard(5, 2)}};
-  const uint8_t board[5] = {makeCard(0, 3), makeCard(1, 3), makeCard(7, 1), makeCard(9, 2),
-                            makeCard(3, 0)};
-  lbr::Rng rng(3);
-  best.playHand(hole, board, 0, rng);
+  // The opponent's pair raises.
+  const std::vector<double> seen =
+      rangeAtFirstDecision(lbr::LocalBestResponse(game.get(), opponent, lbr::Settings{lbr::ActionSet::fcr}));
   ASSERT_EQ(seen.size(), static_cast<size_t>(lbr::NUM_PAIRS));
   int pairs = 0, suitedAces = 0;
   for (int i = 0; i < lbr::NUM_PAIRS; ++i) {
     const uint8_t hand[2] = {lbr::holePairs.first[i], lbr::holePairs.second[i]};
-    const bool blocked = hand[0] == hole[0][0] || hand[0] == hole[0][1] || hand[1] == hole[0][0] ||
-                         hand[1] == hole[0][1];
+    const bool blocked = blockedByTheLbr(hand);
     const double expected = blocked ? 0.0 : PairRaiser::raiseShare(hand);
     ASSERT_DOUBLE_EQ(seen[i], expected) << int(hand[0]) << " " << int(hand[1]);
     pairs += expected == 1.0;
@@ -145,22 +156,13 @@ class TwoSizeRaiser : public lbr::Opponent {
 TEST(LbrRange, AnOpponentWithSeveralSizesKeepsTheHandsOfTheSizeItSent) {
   GamePtr game = holdem("nolimit");
   TwoSizeRaiser opponent(game.get());
-  lbr::LocalBestResponse best(game.get(), opponent, lbr::Settings{lbr::ActionSet::wide});
-  std::vector<double> seen;
-  best.setObserver([&](const State& state, const double* w) {
-    if (seen.empty() && state.round == 0) seen.assign(w, w + lbr::NUM_PAIRS);
-  });
-  // The opponent in seat 1 holds a pair and makes the smallest raise.
-  const uint8_t hole[2][2] = {{makeCard(12, 0), makeCard(11, 0)}, {makeCard(5, 1), makeCard(5, 2)}};
-  const uint8_t board[5] = {makeCard(0, 3), makeCard(1, 3), makeCard(7, 1), makeCard(9, 2),
-                            makeCard(3, 0)};
-  lbr::Rng rng(3);
-  best.playHand(hole, board, 0, rng);
+  const lbr::LocalBestResponse best(game.get(), opponent, lbr::Settings{lbr::ActionSet::wide});
+  // The opponent's pair makes the smallest raise.
+  const std::vector<double> seen = rangeAtFirstDecision(best);
   ASSERT_EQ(seen.size(), static_cast<size_t>(lbr::NUM_PAIRS));
   for (int i = 0; i < lbr::NUM_PAIRS; ++i) {
-    const uint8_t a = lbr::holePairs.first[i], b = lbr::holePairs.second[i];
-    const bool blocked = a == hole[0][0] || a == hole[0][1] || b == hole[0][0] || b == hole[0][1];
-    ASSERT_EQ(seen[i], !blocked && rankOfCard(a) == rankOfCard(b) ? 1.0 : 0.0) << int(a) << " " << int(b);
+    const uint8_t hand[2] = {lbr::holePairs.first[i], lbr::holePairs.second[i]};
+    ASSERT_EQ(seen[i], !blockedByTheLbr(hand) && rankOfCard(hand[0]) == rankOfCard(hand[1]) ? 1.0 : 0.0);
   }
   // Every query of the hand, the LBR's trial raises among them, had the same
   // draws; another hand has others.
@@ -168,7 +170,8 @@ TEST(LbrRange, AnOpponentWithSeveralSizesKeepsTheHandsOfTheSizeItSent) {
   for (const auto& d : opponent.draws) EXPECT_EQ(d, opponent.draws.front());
   const auto first = opponent.draws.front();
   opponent.draws.clear();
-  best.playHand(hole, board, 1, rng);
+  lbr::Rng rng(4);
+  best.playHand(kHole, kBoard, 1, rng);
   ASSERT_FALSE(opponent.draws.empty());
   EXPECT_NE(opponent.draws.front(), first);
 }
