@@ -59,6 +59,19 @@ TEST(LbrBaselines, ResultsDoNotDependOnTheThreads) {
   EXPECT_NE(one.half, 0.0);
 }
 
+TEST(LbrBaselines, ProgressReportsTheDealsDoneAndEndsWithTheResult) {
+  GamePtr game = holdem("nolimit");
+  auto opponent = lbr::makeBaseline("random", game.get());
+  lbr::LocalBestResponse best(game.get(), *opponent, lbr::Settings{lbr::ActionSet::fcpa});
+  std::vector<lbr::Summary> reports;
+  const lbr::Summary s = lbr::run(best, 80, 2, [&](const lbr::Summary& soFar) { reports.push_back(soFar); });
+  ASSERT_FALSE(reports.empty());
+  for (size_t i = 1; i < reports.size(); ++i) EXPECT_LE(reports[i - 1].deals, reports[i].deals);
+  EXPECT_EQ(reports.back().deals, 80u);
+  EXPECT_NEAR(reports.back().mean, s.mean, 1e-6 * std::abs(s.mean));
+  EXPECT_NEAR(reports.back().half, s.half, 1e-6 * s.half);
+}
+
 // Raises with every pocket pair, with a quarter of the suited aces, and calls
 // with the rest; folds nothing.
 class PairRaiser : public lbr::SingleRaiseOpponent {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -281,24 +282,26 @@ Summary summarize(const std::vector<double>& samples) {
 }
 
 Summary run(const LocalBestResponse& lbr, uint64_t deals, unsigned threads,
-            const std::function<void(uint64_t done)>& progress) {
+            const std::function<void(const Summary& soFar)>& progress) {
   std::vector<double> paired(deals);
   std::atomic<uint64_t> next{0};
   std::atomic<uint64_t> done{0};
   std::mutex mutex;
   std::condition_variable finished;
   std::exception_ptr failure;
+  double sum = 0.0, squares = 0.0;  // of the deals done, under the mutex
   const double scale = 1000.0 / lbr.bigBlind();
 
   auto work = [&] {
     try {
       for (uint64_t d; (d = next++) < deals;) {
         const DealResult r = lbr.playDeal(d);
-        paired[d] = (r.seat[0] + r.seat[1]) / 2.0 * scale;
-        if (++done == deals) {
-          std::lock_guard<std::mutex> lock(mutex);
-          finished.notify_all();
-        }
+        const double x = (r.seat[0] + r.seat[1]) / 2.0 * scale;
+        paired[d] = x;
+        std::lock_guard<std::mutex> lock(mutex);
+        sum += x;
+        squares += x * x;
+        if (++done == deals) finished.notify_all();
       }
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex);
@@ -316,10 +319,18 @@ Summary run(const LocalBestResponse& lbr, uint64_t deals, unsigned threads,
     // while every worker plays.
     pool.emplace_back(work);
     std::unique_lock<std::mutex> lock(mutex);
-    while (done < deals && !failure) {
-      finished.wait_for(lock, std::chrono::seconds(1));
+    // Reports about once a second, and once more when every deal is done.
+    for (bool last = false; !last && !failure;) {
+      finished.wait_for(lock, std::chrono::seconds(1), [&] { return done == deals || failure; });
+      last = done == deals;
+      Summary soFar;
+      soFar.deals = done;
+      if (soFar.deals > 0) soFar.mean = sum / soFar.deals;
+      soFar.half = soFar.deals > 1 ? 1.96 * std::sqrt(std::max(0.0, squares - soFar.deals * soFar.mean * soFar.mean) /
+                                                    (soFar.deals - 1) / soFar.deals)
+                                   : std::numeric_limits<double>::infinity();
       lock.unlock();
-      progress(done);
+      progress(soFar);
       lock.lock();
     }
   }

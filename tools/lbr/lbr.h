@@ -106,9 +106,11 @@ struct Summary {
 };
 
 // Plays deals 0 .. deals-1 on `threads` threads; `progress` (when set) is
-// called now and then from the calling thread with the deals done so far.
+// called about once a second from the calling thread with the summary of
+// the deals done so far (in any order: deals are independent, so it is an
+// unbiased interim result), and once more with all of them.
 Summary run(const LocalBestResponse& lbr, uint64_t deals, unsigned threads,
-            const std::function<void(uint64_t done)>& progress = {});
+            const std::function<void(const Summary& soFar)>& progress = {});
 
 // Mean and half-width (1.96 standard errors) of samples.
 Summary summarize(const std::vector<double>& samples);

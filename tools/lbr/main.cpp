@@ -154,14 +154,16 @@ int main(int argc, char** argv) {
   const lbr::LocalBestResponse lbr(game.get(), *opponent, settings);
   const auto start = std::chrono::steady_clock::now();
   double lastReport = 0.0;
-  auto progress = [&](uint64_t done) {
+  auto progress = [&](const lbr::Summary& soFar) {
+    const uint64_t done = soFar.deals;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (elapsed - lastReport < 10.0 || done == 0 || done == deals) return;
     lastReport = elapsed;
     const double rate = done / elapsed;
-    std::fprintf(stderr, "lbr: %" PRIu64 "/%" PRIu64 " deals, %.0f deals/s, about %s left\n", done,
-                 deals, rate, clock((deals - done) / rate).c_str());
+    std::fprintf(stderr,
+                 "lbr: %" PRIu64 "/%" PRIu64 " deals, %.0f deals/s, about %s left; so far %.1f \u00b1 %.1f mbb/g\n",
+                 done, deals, rate, clock((deals - done) / rate).c_str(), soFar.mean, soFar.half);
   };
   lbr::Summary summary;
   try {
