@@ -20,7 +20,7 @@
 //
 // Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
 // file is trained again (linear CFR, TRAINING_ITERATIONS chance-sampled
-// deals, about 25 minutes of one core, with progress lines and the time
+// deals, about 16 minutes of one core, with progress lines and the time
 // left) and saved. The bucket tables are made on first use from the
 // two-player equity tables, as the large limit player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
