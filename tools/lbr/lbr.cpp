@@ -167,10 +167,7 @@ void LocalBestResponse::opponentActs(Hand& hand) const {
     if (action.type == a_raise && action.size == 0) action = opponent_.raise(state, *hand.rng);
   } else {
     for (size_t k = 0; k < hand.live.size(); ++k) {
-      double calling = 0.0;
-      for (size_t a = 0; a < n; ++a)
-        if (list.actions[a].type == a_call) calling += list.probabilities[k * n + a];
-      hand.weight[hand.live[k]] *= calling;
+      hand.weight[hand.live[k]] *= list.share(k, a_call);
     }
   }
   doAction(game_, &action, &hand.state);
@@ -239,15 +236,12 @@ Action LocalBestResponse::decide(Hand& hand) const {
     Opponent::ActionList& list = hand.list;
     opponent_.actionList(next, static_cast<uint8_t>(hand.opp), hand.cards.get(), hand.live.size(),
                          hand.draw, &list);
-    const size_t n = list.actions.size();
     double all = 0.0;
     double folding = 0.0;
     for (size_t k = 0; k < hand.live.size(); ++k) {
       const int i = hand.live[k];
       const double w = hand.weight[i];
-      double fold = 0.0;
-      for (size_t a = 0; a < n; ++a)
-        if (list.actions[a].type == a_fold) fold += list.probabilities[k * n + a];
+      const double fold = list.share(k, a_fold);
       all += w;
       folding += w * fold;
       going[i] = w * (1.0 - fold);
@@ -264,6 +258,17 @@ Action LocalBestResponse::decide(Hand& hand) const {
   return best;
 }
 
+namespace {
+
+// 1.96 standard errors of the mean of n samples whose squared deviations
+// from their mean sum to `centredSquares`; infinite below two samples.
+double halfWidth(double centredSquares, uint64_t n) {
+  if (n < 2) return std::numeric_limits<double>::infinity();
+  return 1.96 * std::sqrt(std::max(0.0, centredSquares) / (n - 1) / n);
+}
+
+}  // namespace
+
 Summary summarize(const std::vector<double>& samples) {
   Summary s;
   s.deals = samples.size();
@@ -271,13 +276,9 @@ Summary summarize(const std::vector<double>& samples) {
   double sum = 0.0;
   for (double x : samples) sum += x;
   s.mean = sum / samples.size();
-  if (samples.size() < 2) {
-    s.half = std::numeric_limits<double>::infinity();
-    return s;
-  }
   double squares = 0.0;
   for (double x : samples) squares += (x - s.mean) * (x - s.mean);
-  s.half = 1.96 * std::sqrt(squares / (samples.size() - 1) / samples.size());
+  s.half = halfWidth(squares, s.deals);
   return s;
 }
 
@@ -326,9 +327,7 @@ Summary run(const LocalBestResponse& lbr, uint64_t deals, unsigned threads,
       Summary soFar;
       soFar.deals = done;
       if (soFar.deals > 0) soFar.mean = sum / soFar.deals;
-      soFar.half = soFar.deals > 1 ? 1.96 * std::sqrt(std::max(0.0, squares - soFar.deals * soFar.mean * soFar.mean) /
-                                                    (soFar.deals - 1) / soFar.deals)
-                                   : std::numeric_limits<double>::infinity();
+      soFar.half = halfWidth(squares - soFar.deals * soFar.mean * soFar.mean, soFar.deals);
       lock.unlock();
       progress(soFar);
       lock.lock();

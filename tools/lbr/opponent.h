@@ -42,6 +42,14 @@ class Opponent {
   struct ActionList {
     std::vector<Action> actions;
     std::vector<double> probabilities;  // a row of actions.size() per pair
+    // Pair k's probability of the listed actions of that type.
+    double share(size_t k, ActionType type) const {
+      const size_t n = actions.size();
+      double p = 0.0;
+      for (size_t a = 0; a < n; ++a)
+        if (actions[a].type == type) p += probabilities[k * n + a];
+      return p;
+    }
   };
   // The uniform draw for reading the hand's k-th raise.
   using RaiseDraw = std::function<double(int k)>;
