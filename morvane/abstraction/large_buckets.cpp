@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <vector>
 
 #include "abstraction/EquityTables.h"
@@ -98,17 +99,17 @@ void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s
   progress.at(n);
 }
 
-void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint8_t* out) {
+void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint16_t* out) {
   std::vector<uint64_t> count(CELLS, 0);
   for (uint64_t i = 0; i < n; ++i) ++count[cellOf(equity[i])];
   // A cell's bucket is that of the middle of its run in the ranking, so a
   // cell holding many equal equities lands where most of them belong.
-  std::vector<uint8_t> cellBucket(CELLS);
+  std::vector<uint16_t> cellBucket(CELLS);
   uint64_t below = 0;
   for (uint64_t c = 0; c < CELLS; ++c) {
     const double middle = static_cast<double>(below) + static_cast<double>(count[c]) / 2.0;
     const auto b = static_cast<int>(middle * buckets / static_cast<double>(n ? n : 1));
-    cellBucket[c] = static_cast<uint8_t>(std::min(b, buckets - 1));
+    cellBucket[c] = static_cast<uint16_t>(std::min(b, buckets - 1));
     below += count[c];
   }
   TenthLines progress(n);
@@ -120,15 +121,19 @@ void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint8_t*
   }
 }
 
-std::string largeBucketTableProblem(const uint8_t* table, uint64_t n) {
+std::string largeBucketTableProblem(const uint16_t* table, uint64_t n) {
   for (uint64_t i = 0; i < n; ++i)
-    if (table[i] >= LARGE_BUCKETS)
-      return "a bucket above " + std::to_string(LARGE_BUCKETS - 1) + " at entry " +
+    if (table[i] >= LARGE_FINE_BUCKETS)
+      return "a bucket above " + std::to_string(LARGE_FINE_BUCKETS - 1) + " at entry " +
              std::to_string(i);
   return "";
 }
 
-LargeBuckets::LargeBuckets(EquityTables& tables) : tables_(tables) {}
+LargeBuckets::LargeBuckets(EquityTables& tables, int buckets) : tables_(tables), buckets_(buckets) {
+  if (buckets <= 0 || LARGE_FINE_BUCKETS % buckets != 0)
+    throw std::invalid_argument("large buckets: " + std::to_string(buckets) +
+                                " does not divide the fine buckets");
+}
 
 LargeBuckets::~LargeBuckets() = default;
 
@@ -143,9 +148,9 @@ void LargeBuckets::load() {
 void LargeBuckets::loadRound(int round) {
   const uint64_t n = tables_.getRoundSize(round);
   const std::string name = fileName(round);
-  if (table_file_ok(name, n)) {
+  if (table_file_ok(name, n * sizeof(uint16_t))) {
     std::cout << "Loading table " << name << "!" << std::endl;
-    table_[round].reset(loadByteTable(name.c_str(), n));
+    table_[round].reset(loadShortTable(name.c_str(), n));
     if (tableAccepted(name, largeBucketTableProblem(table_[round].get(), n))) return;
     table_[round].reset();
   }
@@ -157,9 +162,10 @@ void LargeBuckets::loadRound(int round) {
   std::cout << "Making the large " << roundFileNames[round] << " buckets from the "
             << roundNames[from] << " equities" << std::endl;
   const bool brought = holdEquity(tables_, from);
-  table_[round].reset(new uint8_t[n]);
+  table_[round].reset(new uint16_t[n]);
   if (last) {
-    computeLargeBuckets(n, tables_.getEquityTable(2, round), LARGE_BUCKETS, table_[round].get());
+    computeLargeBuckets(n, tables_.getEquityTable(2, round), LARGE_FINE_BUCKETS,
+                        table_[round].get());
   } else {
     std::unique_ptr<double[]> squares(new double[n]);
     std::cout << "Averaging the " << roundNames[from] << " equities of every "
@@ -167,9 +173,9 @@ void LargeBuckets::loadRound(int round) {
     computeNextRoundSquares(tables_.getIndexer(round), tables_.getIndexer(from),
                             2 + (round == 1 ? 3 : 4), n, tables_.getEquityTable(2, from),
                             squares.get());
-    computeLargeBuckets(n, squares.get(), LARGE_BUCKETS, table_[round].get());
+    computeLargeBuckets(n, squares.get(), LARGE_FINE_BUCKETS, table_[round].get());
   }
-  saveByteTable(name.c_str(), table_[round].get(), n);
+  saveShortTable(name.c_str(), table_[round].get(), n);
   if (brought) {
     tables_.setEquityTable(2, from, nullptr);
     tables_.setEquityTable(3, from, nullptr);
@@ -178,5 +184,6 @@ void LargeBuckets::loadRound(int round) {
 
 int LargeBuckets::bucket(int round, const uint8_t* cards) const {
   const hand_index_t index = hand_index_last(tables_.getIndexer(round), cards);
-  return round == 0 ? static_cast<int>(index) : table_[round][index];
+  if (round == 0) return static_cast<int>(index);
+  return static_cast<int>(uint32_t(table_[round][index]) * uint32_t(buckets_) / LARGE_FINE_BUCKETS);
 }

@@ -33,7 +33,7 @@ class HoldemSolver : public CFR {
 // large bucket of the round.
 class LargeHoldemSolver : public CFR {
  public:
-  explicit LargeHoldemSolver(const Game* game) : CFR(game) { setHoldemBuckets(LARGE_MAX_BUCKETS); }
+  explicit LargeHoldemSolver(const Game* game) : CFR(game) { setHoldemBuckets(LARGE_LIMIT_BUCKETS); }
   void setBuckets(const LargeBuckets* buckets) { buckets_ = buckets; }
   int holdemTableBucket(int, int round, int, const uint8_t* cards) const override {
     if (!buckets_) throw std::logic_error("the large bucket tables are not loaded");
@@ -124,7 +124,7 @@ std::unique_ptr<CFR> LimitHoldemAgent::makeSolver() const {
 void LimitHoldemAgent::loadLargeTables() {
   tables = std::make_unique<EquityTables>();
   tables->setStreetSolver(solveStreetGame);
-  largeBuckets = std::make_unique<LargeBuckets>(*tables);
+  largeBuckets = std::make_unique<LargeBuckets>(*tables, LARGE_LIMIT_BUCKETS);
   largeBuckets->load();
   static_cast<LargeHoldemSolver&>(*solver).setBuckets(largeBuckets.get());
 }
@@ -284,8 +284,8 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   const bool canRaise = raiseIsValid(game, &state, &minRaise, &maxRaise) != 0;
 
   // Hands of one bucket share a node: each bucket is looked up once.
-  const CFRNode* nodeOf[256];
-  bool looked[256] = {};
+  std::vector<const CFRNode*> nodeOf(solver->holdemBuckets(), nullptr);
+  std::vector<bool> looked(solver->holdemBuckets(), false);
   bool covered = true;
   // The price rule's equities, made at the first hand that needs them.
   std::unique_ptr<RangeEquity> against;
@@ -301,14 +301,14 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
     if (playersKnown) {
       cards[0] = hands[k][0];
       cards[1] = hands[k][1];
-      const uint8_t bucket = solver->holdemTableBucket(active, round, seat, cards) & 0xff;
-      if (!looked[bucket]) {
-        nodeOf[bucket] = bucket < solver->holdemBuckets()
-                             ? solver->lookupNode(solver->abstraction(&state, bucket))
-                             : nullptr;
-        looked[bucket] = true;
+      const int bucket = solver->holdemTableBucket(active, round, seat, cards);
+      if (bucket >= 0 && bucket < solver->holdemBuckets()) {
+        if (!looked[bucket]) {
+          nodeOf[bucket] = solver->lookupNode(solver->abstraction(&state, bucket));
+          looked[bucket] = true;
+        }
+        node = nodeOf[bucket];
       }
-      node = nodeOf[bucket];
     }
     if (node) {
       node->getAverageStrategy(p);

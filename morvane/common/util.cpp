@@ -163,6 +163,7 @@ void saveTable(const char* path, const T* arr, size_t size, const char* conditio
 
 int* loadIntTable(const char* path, size_t n) { return loadTable<int>(path, n); }
 uint8_t* loadByteTable(const char* path, size_t n) { return loadTable<uint8_t>(path, n); }
+uint16_t* loadShortTable(const char* path, size_t n) { return loadTable<uint16_t>(path, n); }
 double* loadDoubleTable(const char* path, size_t n) { return loadTable<double>(path, n); }
 
 void saveIntTable(const char* path, int* arr, size_t n) {
@@ -170,6 +171,9 @@ void saveIntTable(const char* path, int* arr, size_t n) {
 }
 void saveByteTable(const char* path, uint8_t* arr, size_t n) {
   saveTable(path, arr, n, "fwrite(arr, sizeof (uint8_t), size, file)==size");
+}
+void saveShortTable(const char* path, uint16_t* arr, size_t n) {
+  saveTable(path, arr, n, "fwrite(arr, sizeof (uint16_t), size, file)==size");
 }
 void saveDoubleTable(const char* path, double* arr, size_t n) {
   saveTable(path, arr, n, "fwrite(arr, sizeof (double), size, file)==size");

@@ -34,6 +34,7 @@ void makeParentDirectories(const std::string& path);
 // the program with an "ERROR: " line rather than yielding a table of zeros.
 int* loadIntTable(const char* path, size_t n);
 uint8_t* loadByteTable(const char* path, size_t n);
+uint16_t* loadShortTable(const char* path, size_t n);
 double* loadDoubleTable(const char* path, size_t n);
 
 // Free disk space. Large files (tables, strategies) are checked against the
@@ -53,6 +54,7 @@ void setFreeSpaceForTesting(int64_t bytes);
 // for the table stops the program before anything is written.
 void saveIntTable(const char* path, int* arr, size_t n);
 void saveByteTable(const char* path, uint8_t* arr, size_t n);
+void saveShortTable(const char* path, uint16_t* arr, size_t n);
 void saveDoubleTable(const char* path, double* arr, size_t n);
 
 // True when `path` exists and holds exactly `bytes` bytes. An existing file of

@@ -96,7 +96,7 @@ class CFR {
   // (which must be loaded).
   void trainHoldem(uint64_t iterations);
   // Buckets per round of a hold'em tree (10, the bucket tables', unless
-  // changed): every round's keys take buckets 0 .. n-1 (n at most 256). Set
+  // changed): every round's keys take buckets 0 .. n-1 (n at most 65,536). Set
   // before the tree is built or loaded. Only the flat store trains other
   // counts; the keyed maps' hold'em build covers buckets 0 to 9.
   void setHoldemBuckets(int n) { holdemBuckets_ = n; }

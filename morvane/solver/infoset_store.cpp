@@ -14,7 +14,8 @@ InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> b
   buckets_.erase(std::unique(buckets_.begin(), buckets_.end()), buckets_.end());
   for (size_t k = 0; k < buckets_.size(); ++k) {
     const int b = buckets_[k];
-    if (b < 0 || b > 255) throw std::invalid_argument("information-set store: bucket outside 0 to 255");
+    if (b < 0 || b > 65535)
+      throw std::invalid_argument("information-set store: bucket outside 0 to 65535");
     if (bucketPos_.size() <= static_cast<size_t>(b)) bucketPos_.resize(b + 1, -1);
     bucketPos_[b] = static_cast<int>(k);
   }

@@ -24,7 +24,7 @@
 
 class InfoSetStore {
  public:
-  // Every decision of `tree` in every bucket of `buckets` (values below 256),
+  // Every decision of `tree` in every bucket of `buckets` (values below 65,536),
   // with the sums zeroed and the actions the tree excludes marked invalid.
   InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> buckets);
 

@@ -179,7 +179,7 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
             "large once in this directory)\n");
   for (int round = 1; round < 4; ++round) {
     const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
-    ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round]));
+    ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t)));
   }
   run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.err,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <vector>
@@ -28,7 +29,7 @@ bool makeLargeWorkDir(const std::string& dir) {
   const uint64_t sizes[4] = {0, kFlop, kTurn, kRiver};
   bool ok = true;
   for (int round = 1; round < 4; ++round)
-    ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round]);
+    ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t));
   return ok;
 }
 
@@ -48,7 +49,7 @@ class InDirectory {
 TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
   // Eight distinct equities into four buckets: two each, in order.
   const double eight[8] = {0.8, 0.1, 0.7, 0.2, 0.6, 0.3, 0.5, 0.4};
-  uint8_t out[8];
+  uint16_t out[8];
   testing::internal::CaptureStdout();
   computeLargeBuckets(8, eight, 4, out);
   const std::vector<int> expected = {3, 0, 3, 0, 2, 1, 2, 1};
@@ -64,7 +65,7 @@ TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
     // A third of the classes share five values, as made hands on a board do.
     equity[i] = i % 3 == 0 ? (h % 5) / 4.0 : (h >> 11) * 0x1.0p-53;
   }
-  std::vector<uint8_t> buckets(n);
+  std::vector<uint16_t> buckets(n);
   computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
   std::vector<uint64_t> order(n);
   for (uint64_t i = 0; i < n; ++i) order[i] = i;
@@ -75,20 +76,34 @@ TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
       ASSERT_EQ(buckets[order[k - 1]], buckets[order[k]]);
     }
   }
+  // A player's coarse bucket read from the fine table is the run the same
+  // ranking gives at the player's count, entry for entry, ties included.
+  std::vector<uint16_t> fine(n);
+  computeLargeBuckets(n, equity.data(), LARGE_FINE_BUCKETS, fine.data());
+  std::vector<uint16_t> limit(n);
+  computeLargeBuckets(n, equity.data(), LARGE_LIMIT_BUCKETS, limit.data());
+  for (uint64_t i = 0; i < n; ++i) {
+    ASSERT_EQ(fine[i] * LARGE_BUCKETS / LARGE_FINE_BUCKETS, buckets[i]) << i;
+    ASSERT_EQ(fine[i] * LARGE_LIMIT_BUCKETS / LARGE_FINE_BUCKETS, limit[i]) << i;
+  }
   // Without ties every bucket holds its share, n / 200, within a tenth.
   for (uint64_t i = 0; i < n; i += 3) equity[i] = 0.5 + equity[i + 1] / 4;
   computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
   testing::internal::GetCapturedStdout();
   std::vector<uint64_t> count(LARGE_BUCKETS, 0);
-  for (uint8_t b : buckets) ++count[b];
+  for (uint16_t b : buckets) ++count[b];
   for (int b = 0; b < LARGE_BUCKETS; ++b) {
     EXPECT_GT(count[b], n / LARGE_BUCKETS * 9 / 10) << b;
     EXPECT_LT(count[b], n / LARGE_BUCKETS * 11 / 10) << b;
   }
 
-  EXPECT_EQ(largeBucketTableProblem(buckets.data(), n), "");
-  buckets[7] = LARGE_BUCKETS;
-  EXPECT_EQ(largeBucketTableProblem(buckets.data(), n), "a bucket above 199 at entry 7");
+  EXPECT_EQ(largeBucketTableProblem(fine.data(), n), "");
+  fine[7] = LARGE_FINE_BUCKETS;
+  EXPECT_EQ(largeBucketTableProblem(fine.data(), n), "a bucket above 59999 at entry 7");
+  // Only divisors of the fine count can be read from the tables.
+  EquityTables tables;
+  EXPECT_THROW(LargeBuckets(tables, 7), std::invalid_argument);
+  EXPECT_THROW(LargeBuckets(tables, 0), std::invalid_argument);
 }
 
 // The flop table is made from a test-made turn equity table (the turn and
@@ -103,16 +118,16 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   for (uint64_t i = 0; i < kTurn; ++i) turn[i] = static_cast<double>((i * 2654435761u) % 1001) / 1000.0;
   saveDoubleTable(EquityTables::equityFileName(2, 2).c_str(), turn.get(), kTurn);
   // A damaged flop table of the right size.
-  std::vector<uint8_t> bad(kFlop, 0);
-  bad[5] = 250;
-  saveByteTable(LargeBuckets::fileName(1).c_str(), bad.data(), kFlop);
+  std::vector<uint16_t> bad(kFlop, 0);
+  bad[5] = 60000;
+  saveShortTable(LargeBuckets::fileName(1).c_str(), bad.data(), kFlop);
 
   EquityTables tables;
-  LargeBuckets large(tables);
+  LargeBuckets large(tables, LARGE_LIMIT_BUCKETS);
   testing::internal::CaptureStdout();
   large.load();
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Warning: lookup/large_buckets_flop is damaged (a bucket above 199 at entry 5)"),
+  EXPECT_NE(out.find("Warning: lookup/large_buckets_flop is damaged (a bucket above 59999 at entry 5)"),
             std::string::npos)
       << out;
   EXPECT_NE(out.find("Making the large flop buckets from the turn equities"), std::string::npos);
@@ -120,8 +135,10 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   EXPECT_EQ(out.find("Making the large turn"), std::string::npos);
   EXPECT_FALSE(tables.getEquityTable(2, 2));  // released once used
 
-  const std::string flop = readBytes(LargeBuckets::fileName(1));
-  ASSERT_EQ(flop.size(), kFlop);
+  const std::string bytes = readBytes(LargeBuckets::fileName(1));
+  ASSERT_EQ(bytes.size(), kFlop * sizeof(uint16_t));
+  std::vector<uint16_t> flop(kFlop);
+  std::memcpy(flop.data(), bytes.data(), bytes.size());
   // The file ranks the first classes by their mean squared turn equity.
   const uint64_t sample = 20000;
   std::vector<double> squares(sample);
@@ -131,8 +148,8 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   testing::internal::GetCapturedStdout();
   for (uint64_t i = 0; i < sample; ++i)
     for (uint64_t j : {i / 2, i / 3 + 7}) {
-      const auto bi = static_cast<uint8_t>(flop[i]), bj = static_cast<uint8_t>(flop[j]);
-      ASSERT_LT(bi, LARGE_BUCKETS);
+      const int bi = flop[i], bj = flop[j];
+      ASSERT_LT(bi, LARGE_FINE_BUCKETS);
       if (squares[i] < squares[j]) {
         ASSERT_LE(bi, bj) << i << " " << j;
       }
@@ -155,7 +172,7 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   }
   EXPECT_EQ(turns, 47);
   EXPECT_DOUBLE_EQ(squares[12345], sum / 47);
-  EXPECT_EQ(large.bucket(1, flopHand), static_cast<uint8_t>(flop[12345]));
+  EXPECT_EQ(large.bucket(1, flopHand), flop[12345] * LARGE_LIMIT_BUCKETS / LARGE_FINE_BUCKETS);
 
   // Pre-flop: the 169 classes, suits aside.
   std::set<int> classes;

@@ -25,7 +25,7 @@ bool makeNolimitLargeDir(const std::string& dir) {
   fs::create_directory(dir + "/lookup");
   const uint64_t sizes[4] = {0, 1286792, 13960050, 123156254};
   bool ok = true;
-  for (int round = 1; round < 4; ++round) ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round]);
+  for (int round = 1; round < 4; ++round) ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t));
   return ok;
 }
 

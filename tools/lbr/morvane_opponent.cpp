@@ -11,12 +11,13 @@
 namespace lbr {
 
 std::string MorvaneOpponent::missing(const Game* game, const std::string& abstraction) {
-  // Classes per round of the bucket tables (one byte per class).
+  // Classes per round of the bucket tables (one byte per class; two in the
+  // large abstraction's).
   const uint64_t classes[4] = {169, 1286792, 13960050, 123156254};
   if (abstraction == "large") {
     for (int round = 1; round < 4; ++round) {
       const std::string path = LargeBuckets::fileName(round);
-      if (!table_file_ok(path, classes[round]))
+      if (!table_file_ok(path, classes[round] * sizeof(uint16_t)))
         return "no usable bucket table " + path +
                " (run morvane --abstraction large once in this directory)";
     }
@@ -36,7 +37,7 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
     if (!file_exist(path.c_str()))
       return "no strategy " + path + " (run morvane --abstraction large once in this directory)";
     CFR check(game);
-    check.setHoldemBuckets(LARGE_MAX_BUCKETS);
+    check.setHoldemBuckets(LARGE_LIMIT_BUCKETS);
     const std::string problem = loadCheckedHoldemStrategy(check, path, true);
     if (!problem.empty()) return "strategy " + path + " is unusable: " + problem;
     return "";
