@@ -337,11 +337,11 @@ BUCKET_TABLES = [f"lookup/holdem_{r}_{p}p_{pos}" for r in TABLE_ROUNDS for p in 
 # tables, made from the two-player equity tables (all lookup tables when
 # those are missing too).
 LARGE_GAMES = {
-    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 25 * 60, 137.8e6, True),
-    "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 25 * 60, 196.7e6, True),
+    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 26 * 60, 1377.6e6, True),
+    "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 25 * 60, 1213.9e6, True),
 }
 LARGE_TABLES = [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]]
-LARGE_TABLES_BYTES = 138.4e6
+LARGE_TABLES_BYTES = 276.8e6
 LARGE_TABLES_SECONDS = 60
 EQUITY_TABLES = [f"lookup/{r}_2p" for r in TABLE_ROUNDS[1:]]
 

@@ -283,9 +283,12 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   int32_t maxRaise = 0;
   const bool canRaise = raiseIsValid(game, &state, &minRaise, &maxRaise) != 0;
 
-  // Hands of one bucket share a node: each bucket is looked up once.
+  // Hands of one bucket share a node: each bucket is looked up once, by its
+  // key for the first and, on the flat store, from that record for the rest.
   std::vector<const CFRNode*> nodeOf(solver->holdemBuckets(), nullptr);
   std::vector<bool> looked(solver->holdemBuckets(), false);
+  const InfoSetStore* store = solver->flatStore();
+  const CFRNode* found = nullptr;
   bool covered = true;
   // The price rule's equities, made at the first hand that needs them.
   std::unique_ptr<RangeEquity> against;
@@ -304,7 +307,10 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
       const int bucket = solver->holdemTableBucket(active, round, seat, cards);
       if (bucket >= 0 && bucket < solver->holdemBuckets()) {
         if (!looked[bucket]) {
-          nodeOf[bucket] = solver->lookupNode(solver->abstraction(&state, bucket));
+          nodeOf[bucket] = store && found
+                               ? store->inBucket(found, bucket)
+                               : solver->lookupNode(solver->abstraction(&state, bucket));
+          if (!found) found = nodeOf[bucket];
           looked[bucket] = true;
         }
         node = nodeOf[bucket];
@@ -355,9 +361,9 @@ void LimitHoldemAgent::getAction(Action& action) {
   int n = 0;
   for (int c = 0; c < game->numHoleCards; ++c) cards[n++] = state->holeCards[seat][c];
   for (int c = 0; c < sumBoardCards(game, round); ++c) cards[n++] = state->boardCards[c];
-  solver->holdemBucket[round][2][seat] = solver->holdemTableBucket(2, round, seat, cards) & 0xff;
+  solver->holdemBucket[round][2][seat] = solver->holdemTableBucket(2, round, seat, cards);
   if (game->numPlayers == 3)
-    solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards) & 0xff;
+    solver->holdemBucket[round][3][seat] = solver->holdemTableBucket(3, round, seat, cards);
 
   const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
   double p[1][NUM_ABSTRACT_ACTIONS];

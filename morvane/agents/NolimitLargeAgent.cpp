@@ -43,7 +43,7 @@ void NolimitLargeAgent::prepare(uint64_t iterations) {
   solver_ = std::make_unique<NolimitCFR>(*tree_, BUCKETS);
   tables_ = std::make_unique<EquityTables>();
   tables_->setStreetSolver(solveStreetGame);
-  buckets_ = std::make_unique<LargeBuckets>(*tables_, LARGE_BUCKETS);
+  buckets_ = std::make_unique<LargeBuckets>(*tables_, LARGE_NOLIMIT_BUCKETS);
 
   const std::string problem = file_exist(STRATEGY_FILE) ? solver_->load(STRATEGY_FILE) : "missing";
   if (problem.empty()) {

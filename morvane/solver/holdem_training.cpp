@@ -67,9 +67,9 @@ void CFR::fillHoldemBuckets(const State* state) {
     for (int c = 0; c < game->numHoleCards; ++c) cards[c] = state->holeCards[p][c];
     for (int c = 0; c < board; ++c) cards[game->numHoleCards + c] = state->boardCards[c];
     for (int r = 0; r < game->numRounds; ++r) {
-      holdemBucket[r][2][p] = holdemTableBucket(2, r, p, cards) & 0xFF;
+      holdemBucket[r][2][p] = holdemTableBucket(2, r, p, cards);
       if (game->numPlayers == 3)
-        holdemBucket[r][3][p] = holdemTableBucket(3, r, p, cards) & 0xFF;
+        holdemBucket[r][3][p] = holdemTableBucket(3, r, p, cards);
     }
   }
 }

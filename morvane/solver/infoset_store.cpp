@@ -39,6 +39,16 @@ InfoSetStore::InfoSetStore(std::unique_ptr<BettingTree> tree, std::vector<int> b
   }
 }
 
+const CFRNode* InfoSetStore::inBucket(const CFRNode* record, uint64_t bucket) const {
+  const int k = bucketPosition(bucket);
+  if (k < 0 || record < nodes_.get() || record >= nodes_.get() + size_) return nullptr;
+  const size_t at = static_cast<size_t>(record - nodes_.get());
+  const int map = static_cast<int>(std::upper_bound(mapBase_.begin(), mapBase_.end(), at) -
+                                   mapBase_.begin()) - 1;
+  const size_t index = (at - mapBase_[map]) % mapDecisions(map);
+  return &nodes_[base(map, k) + index];
+}
+
 int InfoSetStore::key(int map, int bucketPos, size_t index, char* out, int capacity) const {
   const std::string& prefix = prefix_[static_cast<size_t>(map) * buckets_.size() + bucketPos];
   const int length = static_cast<int>(prefix.size());

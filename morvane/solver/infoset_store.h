@@ -55,6 +55,10 @@ class InfoSetStore {
     return const_cast<CFRNode*>(static_cast<const InfoSetStore*>(this)->find(key));
   }
   const CFRNode* find(const std::string& key) const;
+  // The record of the same decision as `record` (one of this store's) in
+  // `bucket`, or null when the store has no such bucket: a query over many
+  // hands finds the decision by its key once and each bucket by arithmetic.
+  const CFRNode* inBucket(const CFRNode* record, uint64_t bucket) const;
 
   // Every record with its key, in file order.
   template <typename Visit>

@@ -209,6 +209,20 @@ TEST(HoldemSolver, StrategyFileRoundTripAndLookups) {
   CFRNode* node = loaded.findNode(&state);
   EXPECT_EQ(node, loaded.findNode("1:2:7:crrcccr"));
   EXPECT_EQ(std::memcmp(node, cfr.findNode("1:2:7:crrcccr"), sizeof(CFRNode)), 0);
+  // The same decision in another bucket is the record its key names, for
+  // both seats in the first and last rounds as in the middle; no bucket, no
+  // record.
+  const InfoSetStore& store = *loaded.flatStore();
+  for (const char* history : {"", "c", "crrcccr", "ccccccr", "ccccccrr"}) {
+    const State at = afterActions(game.get(), history);
+    const CFRNode* first = loaded.lookupNode(loaded.abstraction(&at, 0));
+    ASSERT_TRUE(first) << history;
+    for (int b = 0; b < 10; ++b)
+      EXPECT_EQ(store.inBucket(first, b), loaded.lookupNode(loaded.abstraction(&at, b)))
+          << history << " " << b;
+    EXPECT_EQ(store.inBucket(first, 10), nullptr);
+  }
+  EXPECT_EQ(store.inBucket(node + store.size(), 3), nullptr);
   // A bucket outside 0 to 9, an unbuilt player count's garbage, a history
   // the tree lacks, a malformed key: the map's out-of-range error.
   loaded.holdemBucket[2][2][1] = 10;
@@ -224,4 +238,31 @@ TEST(HoldemSolver, StrategyFileRoundTripAndLookups) {
   EXPECT_FALSE(cut.load(dir.file("cut")));
   EXPECT_FALSE(cut.treeBuilt);
   EXPECT_EQ(cut.numInformationSets(), 0u);
+}
+
+// A solver whose buckets do not fit in a byte trains and reads each under its
+// own key: none is folded onto a smaller one.
+TEST(HoldemSolver, BucketsPastOneByteKeepTheirOwnKeys) {
+  class PastOneByte : public CFR {
+   public:
+    using CFR::CFR;
+    int holdemTableBucket(int, int, int, const uint8_t* cards) const override {
+      return 256 + (cards[0] + cards[1]) % 2;
+    }
+  };
+  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  PastOneByte cfr(game.get());
+  cfr.setHoldemBuckets(258);
+  trainHoldemQuietly(cfr, 20, 3);
+  const State root = afterActions(game.get(), "");
+  const auto visits = [&](int bucket) {
+    const CFRNode* node = cfr.lookupNode(cfr.abstraction(&root, bucket));
+    EXPECT_TRUE(node) << bucket;
+    return node ? node->strategySum[0] + node->strategySum[1] + node->strategySum[2] : 0.0;
+  };
+  EXPECT_GT(visits(256), 0.0);
+  EXPECT_GT(visits(257), 0.0);
+  EXPECT_EQ(visits(0), 0.0);
+  EXPECT_EQ(visits(1), 0.0);
 }

@@ -65,8 +65,9 @@ TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
     // A third of the classes share five values, as made hands on a board do.
     equity[i] = i % 3 == 0 ? (h % 5) / 4.0 : (h >> 11) * 0x1.0p-53;
   }
+  constexpr int kShares = 200;
   std::vector<uint16_t> buckets(n);
-  computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
+  computeLargeBuckets(n, equity.data(), kShares, buckets.data());
   std::vector<uint64_t> order(n);
   for (uint64_t i = 0; i < n; ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](uint64_t a, uint64_t b) { return equity[a] < equity[b]; });
@@ -80,21 +81,23 @@ TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
   // ranking gives at the player's count, entry for entry, ties included.
   std::vector<uint16_t> fine(n);
   computeLargeBuckets(n, equity.data(), LARGE_FINE_BUCKETS, fine.data());
-  std::vector<uint16_t> limit(n);
+  std::vector<uint16_t> limit(n), nolimit(n);
   computeLargeBuckets(n, equity.data(), LARGE_LIMIT_BUCKETS, limit.data());
+  computeLargeBuckets(n, equity.data(), LARGE_NOLIMIT_BUCKETS, nolimit.data());
   for (uint64_t i = 0; i < n; ++i) {
-    ASSERT_EQ(fine[i] * LARGE_BUCKETS / LARGE_FINE_BUCKETS, buckets[i]) << i;
+    ASSERT_EQ(fine[i] * kShares / LARGE_FINE_BUCKETS, buckets[i]) << i;
     ASSERT_EQ(fine[i] * LARGE_LIMIT_BUCKETS / LARGE_FINE_BUCKETS, limit[i]) << i;
+    ASSERT_EQ(fine[i] * LARGE_NOLIMIT_BUCKETS / LARGE_FINE_BUCKETS, nolimit[i]) << i;
   }
   // Without ties every bucket holds its share, n / 200, within a tenth.
   for (uint64_t i = 0; i < n; i += 3) equity[i] = 0.5 + equity[i + 1] / 4;
-  computeLargeBuckets(n, equity.data(), LARGE_BUCKETS, buckets.data());
+  computeLargeBuckets(n, equity.data(), kShares, buckets.data());
   testing::internal::GetCapturedStdout();
-  std::vector<uint64_t> count(LARGE_BUCKETS, 0);
+  std::vector<uint64_t> count(kShares, 0);
   for (uint16_t b : buckets) ++count[b];
-  for (int b = 0; b < LARGE_BUCKETS; ++b) {
-    EXPECT_GT(count[b], n / LARGE_BUCKETS * 9 / 10) << b;
-    EXPECT_LT(count[b], n / LARGE_BUCKETS * 11 / 10) << b;
+  for (int b = 0; b < kShares; ++b) {
+    EXPECT_GT(count[b], n / kShares * 9 / 10) << b;
+    EXPECT_LT(count[b], n / kShares * 11 / 10) << b;
   }
 
   EXPECT_EQ(largeBucketTableProblem(fine.data(), n), "");
@@ -238,12 +241,12 @@ TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
   auto agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Training hold'em agent with 20 iterations"), std::string::npos);
-  EXPECT_NE(out.find("Number of information sets: 1275600"), std::string::npos) << out;
+  EXPECT_NE(out.find("Number of information sets: 12756000"), std::string::npos) << out;
   EXPECT_TRUE(file_exist("strategies/holdem.limit.2p.large/strategy"));
   EXPECT_FALSE(std::filesystem::exists("strategies/holdem.limit.2p"));
-  // Its keys reach bucket 199.
-  EXPECT_TRUE(agent->getSolver()->lookupNode("1:0:199:"));
-  EXPECT_FALSE(agent->getSolver()->lookupNode("1:0:200:"));
+  // Its keys reach bucket 1999.
+  EXPECT_TRUE(agent->getSolver()->lookupNode("1:0:1999:"));
+  EXPECT_FALSE(agent->getSolver()->lookupNode("1:0:2000:"));
 
   // The query covers a state for any hand, all in bucket 0 here.
   State state;
