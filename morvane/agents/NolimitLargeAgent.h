@@ -3,7 +3,7 @@
 // bet_abstraction.h (half pot, pot and twice the pot for a round's first
 // raise, the pot for its second and third, all-in always) and the card
 // buckets of large_buckets.h (the 169 pre-flop classes,
-// LARGE_NOLIMIT_BUCKETS buckets later), 28,318,760 information sets.
+// LARGE_NOLIMIT_BUCKETS buckets later), 5,669,160 information sets.
 //
 // Play. At each decision the real betting so far is read into the
 // abstraction (readHistory): folds and calls as they are, every raise as one
@@ -20,7 +20,7 @@
 //
 // Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
 // file is trained again (linear CFR, TRAINING_ITERATIONS chance-sampled
-// deals, about 25 minutes of one core, with progress lines and the time
+// deals, about 16 minutes of one core, with progress lines and the time
 // left) and saved. The bucket tables are made on first use from the
 // two-player equity tables, as the large limit player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
