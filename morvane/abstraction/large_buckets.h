@@ -93,7 +93,6 @@ class LargeBuckets {
   // pre-flop class index, or the round's fine bucket read at this object's
   // count.
   int bucket(int round, const uint8_t* cards) const;
-  int buckets() const { return buckets_; }
 
  private:
   void loadRound(int round);
