@@ -32,11 +32,12 @@
 // from getAction; the session answers it with a call and a warning.
 //
 // The large abstraction (two-player limit only) keys its information sets by
-// the buckets of large_buckets.h instead: the 169 pre-flop classes and 200
-// buckets on each later round, 1,275,600 information sets. Its strategy,
-// trained with block-linear weighting on the flat store for
-// LARGE_TRAINING_ITERATIONS deals (about 25 minutes of one core: its tree of
-// 6,378 decisions is too small for the pass's threads to pay), lives in its
+// the buckets of large_buckets.h instead: the 169 pre-flop classes and
+// LARGE_LIMIT_BUCKETS (2,000) buckets on each later round, 12,756,000
+// information sets. Its strategy, trained with block-linear weighting on the
+// flat store for LARGE_TRAINING_ITERATIONS deals (about 27 minutes of one
+// core: its tree of 6,378 decisions is too small for the pass's threads to
+// pay), lives in its
 // own file (LARGE_STRATEGY_FILE), never in the standard one; it reads only its
 // own bucket tables, made on first use from the two-player equity tables.
 //
