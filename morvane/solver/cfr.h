@@ -100,13 +100,28 @@ class CFR {
   // before the tree is built or loaded. Only the flat store trains other
   // counts; the keyed maps' hold'em build covers buckets 0 to 9.
   void setHoldemBuckets(int n) { holdemBuckets_ = n; }
-  // Linear weighting of trainHoldem (linear CFR, Brown and Sandholm,
-  // "Solving Imperfect-Information Games via Discounted Regret
-  // Minimization", 2019), by blocks: after every `block` deals every regret
-  // and strategy sum is multiplied by k / (k + 1), k the blocks done, so that
-  // block k's contributions end up weighted by k and the noisy early deals
-  // fade from the average. 0 (the default): plain CFR, every deal alike.
-  void setLinearWeighting(uint64_t block) { weightingBlock_ = block; }
+  // Discounted weighting of trainHoldem (discounted CFR, Brown and
+  // Sandholm, "Solving Imperfect-Information Games via Discounted Regret
+  // Minimization", 2019), by blocks: after block k of `block` deals every
+  // positive regret is multiplied by k^alpha / (k^alpha + 1), every negative
+  // one by k^beta / (k^beta + 1) and every strategy sum by
+  // (k / (k + 1))^gamma, so that the noisy early deals fade from the regrets
+  // and from the average. 0 (the default): plain CFR, every deal alike.
+  struct Discounting {
+    double alpha, beta, gamma;
+  };
+  // Linear CFR: block k's contributions end up weighted by k.
+  static constexpr Discounting LINEAR{1.0, 1.0, 1.0};
+  // The paper's recommended discounting: positive regrets fade more slowly
+  // than linearly, negative ones are halved each block (so an action that
+  // turns good again comes back quickly), and the average weights block k
+  // by k squared.
+  static constexpr Discounting DCFR{1.5, 0.0, 2.0};
+  void setDiscountedWeighting(uint64_t block, Discounting discounting) {
+    weightingBlock_ = block;
+    discounting_ = discounting;
+  }
+  void setLinearWeighting(uint64_t block) { setDiscountedWeighting(block, LINEAR); }
   int holdemBuckets() const { return holdemBuckets_; }
   // Keeps trainHoldem's progress on disk: every `seconds` of training the
   // sums and the loop's position go to the checkpoint at `path` (see
@@ -194,8 +209,10 @@ class CFR {
   static constexpr int HOLDEM_BUCKETS = 10;
   int holdemBuckets_ = HOLDEM_BUCKETS;
   uint64_t weightingBlock_ = 0;
-  // Multiplies every regret and strategy sum by `factor`.
-  void scaleSums(double factor);
+  Discounting discounting_ = LINEAR;
+  // Multiplies every positive regret by `positive`, every negative one by
+  // `negative` and every strategy sum by `strategy`.
+  void discountSums(double positive, double negative, double strategy);
   bool is52CardDeck() const { return game->numSuits * game->numRanks == 52; }
   void buildTree();
   bool flatStoreSupported() const;

@@ -9,6 +9,7 @@
 // state, so a resumed training ends with the bytes of one that never stopped.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -141,21 +142,21 @@ void CFR::saveTrainingCheckpoint(uint64_t done, const std::vector<uint8_t>& deck
   checkpointSums = checkpoint.sums;
 }
 
-void CFR::scaleSums(double factor) {
-  const auto scale = [factor](CFRNode& node) {
+void CFR::discountSums(double positive, double negative, double strategy) {
+  const auto discount = [=](CFRNode& node) {
     // An excluded action's NaN mark stays NaN.
     for (int a = 0; a < NUM_ABSTRACT_ACTIONS; ++a) {
-      node.regretSum[a] *= factor;
-      node.strategySum[a] *= factor;
+      node.regretSum[a] *= node.regretSum[a] > 0.0 ? positive : negative;
+      node.strategySum[a] *= strategy;
     }
   };
   if (store) {
     CFRNode* nodes = store->nodes();
-    for (size_t k = 0; k < store->size(); ++k) scale(nodes[k]);
+    for (size_t k = 0; k < store->size(); ++k) discount(nodes[k]);
     return;
   }
   for (NodeMap& m : nodeMaps)
-    for (auto& entry : m) scale(*entry.second);
+    for (auto& entry : m) discount(*entry.second);
 }
 
 void CFR::trainHoldem(uint64_t iterations) {
@@ -200,8 +201,14 @@ void CFR::trainHoldem(uint64_t iterations) {
       calc(&state, reach, 0, utility);
     }
     if (weightingBlock_ && (i + 1) % weightingBlock_ == 0) {
-      const double blocks = static_cast<double>((i + 1) / weightingBlock_);
-      scaleSums(blocks / (blocks + 1.0));
+      // Powers of 1 are exact, so linear weighting multiplies by k / (k + 1).
+      const double k = static_cast<double>((i + 1) / weightingBlock_);
+      const auto fade = [k](double power) {
+        const double t = std::pow(k, power);
+        return t / (t + 1.0);
+      };
+      discountSums(fade(discounting_.alpha), fade(discounting_.beta),
+                   std::pow(k / (k + 1.0), discounting_.gamma));
     }
     // The last iteration needs none: the caller saves the strategy.
     if (!checkpointPath.empty() && i + 1 < iterations && Clock::now() - lastCheckpoint >= interval) {

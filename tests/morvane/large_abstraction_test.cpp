@@ -194,17 +194,22 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
 }
 
 // Block-linear weighting: after exactly one block every sum is half what
-// plain training of the same deals gives, and weighting never touches a
-// solver that does not ask for it.
+// plain training of the same deals gives (a quarter for the strategy sums
+// under discounted CFR's square), and weighting never touches a solver that
+// does not ask for it.
 TEST(LinearWeighting, HalvesTheSumsOfTheFirstBlock) {
   GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
   ASSERT_TRUE(game);
-  SyntheticBuckets plain(game.get()), weighted(game.get()), plainAgain(game.get());
+  SyntheticBuckets plain(game.get()), weighted(game.get()), discounted(game.get()),
+      plainAgain(game.get());
   weighted.setLinearWeighting(40);
+  discounted.setDiscountedWeighting(40, CFR::DCFR);
   trainHoldemQuietly(plain, 40, 3);
   trainHoldemQuietly(weighted, 40, 3);
-  const auto a = informationSets(plain), b = informationSets(weighted);
+  trainHoldemQuietly(discounted, 40, 3);
+  const auto a = informationSets(plain), b = informationSets(weighted), d = informationSets(discounted);
   ASSERT_EQ(a.size(), b.size());
+  ASSERT_EQ(a.size(), d.size());
   size_t moved = 0;
   for (size_t k = 0; k < a.size(); ++k)
     for (int s = 0; s < NUM_ABSTRACT_ACTIONS; ++s) {
@@ -214,13 +219,50 @@ TEST(LinearWeighting, HalvesTheSumsOfTheFirstBlock) {
         continue;
       }
       ASSERT_EQ(w, r * 0.5) << a[k].first;
+      ASSERT_EQ(d[k].second.regretSum[s], r * 0.5) << a[k].first;
       ASSERT_EQ(b[k].second.strategySum[s], a[k].second.strategySum[s] * 0.5);
+      ASSERT_EQ(d[k].second.strategySum[s], a[k].second.strategySum[s] * 0.25);
       moved += r != 0.0;
     }
   EXPECT_GT(moved, 0u);
   // Without the weighting the same seed gives the same bits again.
   trainHoldemQuietly(plainAgain, 40, 3);
   expectSameInformationSets(plain, plainAgain);
+}
+
+// Discounted weighting over two blocks. The first block's discount is one
+// half for every regret whatever the powers, so up to the second discount
+// two solvers that differ only in beta hold the same bits; the second then
+// multiplies positive regrets alike (2^1.5 / (2^1.5 + 1)), negative ones by
+// 1/2 (beta 0) against 2/3 (beta 1), and strategy sums alike.
+TEST(DiscountedWeighting, PositiveAndNegativeRegretsFadeAtTheirOwnRates) {
+  GamePtr game = holdemGame("holdem.limit.2p.reverse_blinds.game");
+  ASSERT_TRUE(game);
+  SyntheticBuckets dcfr(game.get()), linearNegatives(game.get());
+  dcfr.setDiscountedWeighting(20, CFR::DCFR);
+  linearNegatives.setDiscountedWeighting(20, {1.5, 1.0, 2.0});
+  trainHoldemQuietly(dcfr, 40, 5);
+  trainHoldemQuietly(linearNegatives, 40, 5);
+
+  const auto a = informationSets(dcfr), b = informationSets(linearNegatives);
+  ASSERT_EQ(a.size(), b.size());
+  size_t positive = 0, negative = 0;
+  for (size_t k = 0; k < a.size(); ++k)
+    for (int s = 0; s < NUM_ABSTRACT_ACTIONS; ++s) {
+      const double r = a[k].second.regretSum[s], l = b[k].second.regretSum[s];
+      ASSERT_EQ(b[k].second.strategySum[s], a[k].second.strategySum[s]) << a[k].first;
+      if (r != r) {
+        EXPECT_NE(l, l);  // the exclusion mark stays
+      } else if (l > 0.0) {
+        ASSERT_EQ(r, l) << a[k].first;
+        ++positive;
+      } else if (l < 0.0) {
+        ASSERT_DOUBLE_EQ(r * 2.0 / 3.0, l * 0.5) << a[k].first;
+        ++negative;
+      }
+    }
+  EXPECT_GT(positive, 0u);
+  EXPECT_GT(negative, 0u);
 }
 
 TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
