@@ -29,9 +29,9 @@
 //
 // Why those counts: the training visits each (betting, bucket) pair about
 // iterations / B times. The limit tree is small (6,378 decisions), so its
-// player affords 2,000 buckets and still visits each pair 25,000 times in
-// its 50 million deals. The no-limit tree has four times as many decisions
-// and a tenth of the deals; at 1,000 buckets its player gave a local best
+// player affords 2,000 buckets and still visits each pair 12,500 times in
+// its 25 million deals. The no-limit tree has four times as many decisions
+// and a sixth of the deals; at 1,000 buckets its player gave a local best
 // response a quarter less but lost to the standard player head to head, so
 // it keeps 200 (and its strategy files stay valid).
 //

@@ -44,7 +44,7 @@ class LargeHoldemSolver : public CFR {
   const LargeBuckets* buckets_ = nullptr;
 };
 
-// Deals between two discounts of the large training's linear weighting.
+// Deals between two discounts of the large training's weighting.
 constexpr uint64_t LARGE_WEIGHTING_BLOCK = 100000;
 
 }  // namespace
@@ -208,7 +208,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   makeParentDirectories(path);
   const std::string checkpoint = std::string(path) + CHECKPOINT_SUFFIX;
   solver->setTrainingCheckpoint(checkpoint, CHECKPOINT_SECONDS);
-  if (abstraction_ == Abstraction::large) solver->setLinearWeighting(LARGE_WEIGHTING_BLOCK);
+  if (abstraction_ == Abstraction::large) solver->setDiscountedWeighting(LARGE_WEIGHTING_BLOCK, CFR::DCFR);
   solver->trainHoldem(iterations);
   // Playing on is still possible; the next start trains again (from the
   // checkpoint). The save writes under a temporary name, so a refused file

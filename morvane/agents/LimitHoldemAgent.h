@@ -34,12 +34,12 @@
 // The large abstraction (two-player limit only) keys its information sets by
 // the buckets of large_buckets.h instead: the 169 pre-flop classes and
 // LARGE_LIMIT_BUCKETS (2,000) buckets on each later round, 12,756,000
-// information sets. Its strategy, trained with block-linear weighting on the
-// flat store for LARGE_TRAINING_ITERATIONS deals (about 27 minutes of one
+// information sets. Its strategy, trained with discounted CFR by blocks on
+// the flat store for LARGE_TRAINING_ITERATIONS deals (about 28 minutes of one
 // core: its tree of 6,378 decisions is too small for the pass's threads to
-// pay), lives in its
-// own file (LARGE_STRATEGY_FILE), never in the standard one; it reads only its
-// own bucket tables, made on first use from the two-player equity tables.
+// pay), lives in its own file (LARGE_STRATEGY_FILE), never in the standard
+// one; it reads only its own bucket tables, made on first use from the
+// two-player equity tables.
 //
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
@@ -68,7 +68,7 @@ class LimitHoldemAgent : public PokerAgent {
   // Training of a first start.
   static constexpr uint64_t TRAINING_ITERATIONS = 100000;
   // Training of a first start of the large abstraction.
-  static constexpr uint64_t LARGE_TRAINING_ITERATIONS = 50000000;
+  static constexpr uint64_t LARGE_TRAINING_ITERATIONS = 25000000;
   // The large abstraction's strategy file.
   static constexpr const char* LARGE_STRATEGY_FILE = "strategies/holdem.limit.2p.large/strategy";
   // The training checkpoint: its name beside the strategy file, and how often
