@@ -121,7 +121,6 @@ class CFR {
     weightingBlock_ = block;
     discounting_ = discounting;
   }
-  void setLinearWeighting(uint64_t block) { setDiscountedWeighting(block, LINEAR); }
   int holdemBuckets() const { return holdemBuckets_; }
   // Keeps trainHoldem's progress on disk: every `seconds` of training the
   // sums and the loop's position go to the checkpoint at `path` (see

@@ -202,7 +202,7 @@ TEST(LinearWeighting, HalvesTheSumsOfTheFirstBlock) {
   ASSERT_TRUE(game);
   SyntheticBuckets plain(game.get()), weighted(game.get()), discounted(game.get()),
       plainAgain(game.get());
-  weighted.setLinearWeighting(40);
+  weighted.setDiscountedWeighting(40, CFR::LINEAR);
   discounted.setDiscountedWeighting(40, CFR::DCFR);
   trainHoldemQuietly(plain, 40, 3);
   trainHoldemQuietly(weighted, 40, 3);
