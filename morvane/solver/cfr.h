@@ -155,9 +155,12 @@ class CFR {
   void setUseMonteCarlo(bool on) { useMonteCarlo = on; }
   bool getUseMonteCarlo() const { return useMonteCarlo; }
 
-  // Strategy files: every key and the six sums of its node, per map.
+  // Strategy files: every key and the six sums of its node, per map. A file
+  // whose keys are not the flat store's loads into the maps; with
+  // `otherKeys`, such a file is not read (a large one would fill the maps for
+  // nothing): load fails and sets *otherKeys.
   bool save(const std::string& path) const;
-  bool load(const std::string& path);
+  bool load(const std::string& path, bool* otherKeys = nullptr);
 
   // Small decks only: the training deck (ranks 0.., suits 0..), the cards
   // per deal, and every deal of it in enumeration order (each combination

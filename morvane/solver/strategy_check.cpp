@@ -155,10 +155,13 @@ std::string loadCheckedStrategy(CFR& cfr, const std::string& path, const CFR& tr
 
 std::string loadCheckedHoldemStrategy(CFR& cfr, const std::string& path, bool wholeGame) {
   if (std::string problem = strategyFileProblem(path); !problem.empty()) return problem;
-  if (!cfr.load(path)) return "it is cut short or malformed";
-  // Loading falls back to the maps for a file of other keys: a strategy of
-  // another game or of part of this one.
-  if (wholeGame && !cfr.usesFlatStore())
-    return "its information sets are not those of the game's tree";
+  // A file of other keys (a strategy of another game, of part of this one
+  // or of other bucket counts) goes into the maps unless the whole game is
+  // asked for.
+  const char* const otherTree = "its information sets are not those of the game's tree";
+  bool otherKeys = false;
+  if (!cfr.load(path, wholeGame ? &otherKeys : nullptr))
+    return otherKeys ? otherTree : "it is cut short or malformed";
+  if (wholeGame && !cfr.usesFlatStore()) return otherTree;
   return sumsProblem(cfr);
 }

@@ -238,7 +238,7 @@ bool CFR::loadMaps(int fd, uint64_t size) {
   return true;
 }
 
-bool CFR::load(const std::string& path) {
+bool CFR::load(const std::string& path, bool* otherKeys) {
   if (!file_exist(path)) return false;
   const int fd = ::open(path.c_str(), O_RDONLY);
   if (fd < 0) return false;
@@ -261,7 +261,10 @@ bool CFR::load(const std::string& path) {
       store.reset();
     }
   }
-  if (!ok && mismatch) ok = ::lseek(fd, 0, SEEK_SET) == 0 && loadMaps(fd, size);
+  if (!ok && mismatch && otherKeys && flatStoreSupported())
+    *otherKeys = true;
+  else if (!ok && mismatch)
+    ok = ::lseek(fd, 0, SEEK_SET) == 0 && loadMaps(fd, size);
   const bool closed = ::close(fd) == 0;
   if (!ok || !closed) {
     // Nothing half-read stays behind to be trained on or saved again.

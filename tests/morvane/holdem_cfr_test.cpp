@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "solver/betting_tree.h"
+#include "solver/strategy_check.h"
 #include "holdem_support.h"
 #include "common/util.h"
 
@@ -238,6 +239,19 @@ TEST(HoldemSolver, StrategyFileRoundTripAndLookups) {
   EXPECT_FALSE(cut.load(dir.file("cut")));
   EXPECT_FALSE(cut.treeBuilt);
   EXPECT_EQ(cut.numInformationSets(), 0u);
+
+  // A whole-game load refuses a file of other bucket counts without reading
+  // its keys into the maps first; a load of any keys still reads them.
+  CFR fewer(game.get());
+  fewer.setHoldemBuckets(3);
+  EXPECT_EQ(loadCheckedHoldemStrategy(fewer, dir.file("strategy"), true),
+            "its information sets are not those of the game's tree");
+  EXPECT_EQ(fewer.numInformationSets(), 0u);
+  CFR anyKeys(game.get());
+  anyKeys.setHoldemBuckets(3);
+  EXPECT_EQ(loadCheckedHoldemStrategy(anyKeys, dir.file("strategy"), false), "");
+  EXPECT_FALSE(anyKeys.usesFlatStore());
+  EXPECT_EQ(anyKeys.numInformationSets(), cfr.numInformationSets());
 }
 
 // A solver whose buckets do not fit in a byte trains and reads each under its
