@@ -39,7 +39,7 @@
 class NolimitLargeAgent : public PokerAgent {
  public:
   static constexpr const char* STRATEGY_FILE = "strategies/holdem.nolimit.2p.large/strategy";
-  static constexpr uint64_t TRAINING_ITERATIONS = 4000000;
+  static constexpr uint64_t TRAINING_ITERATIONS = 1500000;
   static constexpr uint32_t BUCKETS[MAX_ROUNDS] = {LARGE_PREFLOP_BUCKETS, LARGE_NOLIMIT_BUCKETS,
                                                    LARGE_NOLIMIT_BUCKETS, LARGE_NOLIMIT_BUCKETS};
 

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "solver/CFRNode.h"
+#include "solver/discounting.h"
 #include "game.h"
 #include "solver/infoset_store.h"
 #include "cards/hand_index.h"
@@ -100,23 +101,11 @@ class CFR {
   // before the tree is built or loaded. Only the flat store trains other
   // counts; the keyed maps' hold'em build covers buckets 0 to 9.
   void setHoldemBuckets(int n) { holdemBuckets_ = n; }
-  // Discounted weighting of trainHoldem (discounted CFR, Brown and
-  // Sandholm, "Solving Imperfect-Information Games via Discounted Regret
-  // Minimization", 2019), by blocks: after block k of `block` deals every
-  // positive regret is multiplied by k^alpha / (k^alpha + 1), every negative
-  // one by k^beta / (k^beta + 1) and every strategy sum by
-  // (k / (k + 1))^gamma, so that the noisy early deals fade from the regrets
-  // and from the average. 0 (the default): plain CFR, every deal alike.
-  struct Discounting {
-    double alpha, beta, gamma;
-  };
-  // Linear CFR: block k's contributions end up weighted by k.
-  static constexpr Discounting LINEAR{1.0, 1.0, 1.0};
-  // The paper's recommended discounting: positive regrets fade more slowly
-  // than linearly, negative ones are halved each block (so an action that
-  // turns good again comes back quickly), and the average weights block k
-  // by k squared.
-  static constexpr Discounting DCFR{1.5, 0.0, 2.0};
+  // Discounted weighting of trainHoldem by blocks of `block` deals
+  // (discounting.h). 0 (the default): plain CFR, every deal alike.
+  using Discounting = ::Discounting;
+  static constexpr Discounting LINEAR = LINEAR_DISCOUNTING;
+  static constexpr Discounting DCFR = DCFR_DISCOUNTING;
   void setDiscountedWeighting(uint64_t block, Discounting discounting) {
     weightingBlock_ = block;
     discounting_ = discounting;

@@ -9,7 +9,6 @@
 // state, so a resumed training ends with the bytes of one that never stopped.
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -201,14 +200,8 @@ void CFR::trainHoldem(uint64_t iterations) {
       calc(&state, reach, 0, utility);
     }
     if (weightingBlock_ && (i + 1) % weightingBlock_ == 0) {
-      // Powers of 1 are exact, so linear weighting multiplies by k / (k + 1).
-      const double k = static_cast<double>((i + 1) / weightingBlock_);
-      const auto fade = [k](double power) {
-        const double t = std::pow(k, power);
-        return t / (t + 1.0);
-      };
-      discountSums(fade(discounting_.alpha), fade(discounting_.beta),
-                   std::pow(k / (k + 1.0), discounting_.gamma));
+      const Discounting::Factors f = discounting_.after((i + 1) / weightingBlock_);
+      discountSums(f.positive, f.negative, f.strategy);
     }
     // The last iteration needs none: the caller saves the strategy.
     if (!checkpointPath.empty() && i + 1 < iterations && Clock::now() - lastCheckpoint >= interval) {

@@ -11,6 +11,7 @@
 
 #include "common/util.h"
 #include "solver/CFRNode.h"
+#include "solver/discounting.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ struct FileHeader {
   uint64_t treeHash;
   uint32_t buckets[MAX_ROUNDS];
   uint32_t weighting;
-  uint32_t reserved;
+  uint32_t discountBlock;  // of the discounted weighting; 0 for the others
   uint64_t iterations;
 };
 static_assert(sizeof(FileHeader) == 64);
@@ -56,8 +57,14 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-NolimitCFR::NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUNDS], Weighting weighting)
-    : tree_(tree), weighting_(weighting), offset_(tree.numDecisions()) {
+NolimitCFR::NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUNDS], Weighting weighting,
+                       uint64_t discountBlock)
+    : tree_(tree),
+      weighting_(weighting),
+      discountBlock_(weighting == Weighting::discounted ? discountBlock : 0),
+      offset_(tree.numDecisions()) {
+  if (weighting == Weighting::discounted && (discountBlock == 0 || discountBlock > UINT32_MAX))
+    throw std::invalid_argument("a discounted weighting needs a block of 1 to 2^32 - 1 iterations");
   size_t roundStart[MAX_ROUNDS + 1] = {0};
   for (int r = 0; r < MAX_ROUNDS; ++r) {
     buckets_[r] = r < tree.game()->numRounds ? buckets[r] : 0;
@@ -125,6 +132,14 @@ void NolimitCFR::iterate(const Deal& deal, double utility[2]) {
   deal_ = deal;
   const double reach[2] = {1.0, 1.0};
   walk(0, reach, utility);
+  if (weighting_ == Weighting::discounted && iterations_ % discountBlock_ == 0)
+    discount(iterations_ / discountBlock_);
+}
+
+void NolimitCFR::discount(uint64_t block) {
+  const Discounting::Factors f = DCFR_DISCOUNTING.after(block);
+  for (double& r : regrets_) r *= r > 0.0 ? f.positive : f.negative;
+  for (double& s : sums_) s *= f.strategy;
 }
 
 void NolimitCFR::train(uint64_t iterations, const Dealer& dealer, bool progress) {
@@ -167,6 +182,7 @@ bool NolimitCFR::save(const std::string& path) const {
   header.treeHash = treeHash(tree_);
   std::memcpy(header.buckets, buckets_, sizeof buckets_);
   header.weighting = static_cast<uint32_t>(weighting_);
+  header.discountBlock = static_cast<uint32_t>(discountBlock_);
   header.iterations = iterations_;
 
   const std::string tmp = path + ".tmp";
@@ -206,7 +222,9 @@ std::string NolimitCFR::load(const std::string& path) {
     return "its buckets per round (" + std::to_string(header.buckets[0]) + "/" + std::to_string(header.buckets[1]) +
            "/" + std::to_string(header.buckets[2]) + "/" + std::to_string(header.buckets[3]) +
            ") are not this abstraction's";
-  if (header.weighting > static_cast<uint32_t>(Weighting::linear)) return "its weighting is unknown";
+  if (header.weighting > static_cast<uint32_t>(Weighting::discounted) ||
+      (header.weighting == static_cast<uint32_t>(Weighting::discounted)) != (header.discountBlock != 0))
+    return "its weighting is unknown";
   if (size != fileBytes())
     return "it holds " + std::to_string(size) + " bytes where " + std::to_string(fileBytes()) + " are expected";
 
@@ -221,6 +239,7 @@ std::string NolimitCFR::load(const std::string& path) {
   regrets_ = std::move(regrets);
   sums_ = std::move(sums);
   weighting_ = static_cast<Weighting>(header.weighting);
+  discountBlock_ = header.discountBlock;
   iterations_ = header.iterations;
   return "";
 }

@@ -23,7 +23,12 @@
 // see the scale, so the current strategies are those of the discounted
 // algorithm at no extra cost per iteration. It converges markedly faster
 // than uniform weights in poker and is the default; `uniform` is plain CFR.
-//
+// `discounted` is the paper's discounted CFR (DCFR_DISCOUNTING of
+// discounting.h) by blocks of discountBlock() iterations: increments are
+// unweighted, and after each block a sweep over both arrays scales positive
+// and negative regrets and the strategy sums apart, which no per-iteration
+// weight can do.
+
 // Pruning. A subtree that neither seat reaches is skipped: every increment
 // in it is a zero, and its utility only meets zero weights above it, so the
 // sums come out bit for bit as without the skip.
@@ -42,7 +47,9 @@
 
 class NolimitCFR {
  public:
-  enum class Weighting : uint8_t { uniform = 0, linear = 1 };
+  enum class Weighting : uint8_t { uniform = 0, linear = 1, discounted = 2 };
+  // Iterations per block of the discounted weighting.
+  static constexpr uint64_t DISCOUNT_BLOCK = 10000;
 
   // One iteration's chance outcome.
   struct Deal {
@@ -51,9 +58,10 @@ class NolimitCFR {
   };
   using Dealer = std::function<void(Deal* deal)>;
 
-  // Throws std::invalid_argument when a round of the game has no bucket.
+  // Throws std::invalid_argument when a round of the game has no bucket or
+  // a discounted weighting has a block of 0.
   NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUNDS],
-             Weighting weighting = Weighting::linear);
+             Weighting weighting = Weighting::linear, uint64_t discountBlock = DISCOUNT_BLOCK);
 
   // One iteration on `deal`; returns the seats' utilities of the current
   // strategies on that deal.
@@ -70,6 +78,7 @@ class NolimitCFR {
   const NolimitTree& tree() const { return tree_; }
   uint32_t buckets(int round) const { return buckets_[round]; }
   Weighting weighting() const { return weighting_; }
+  uint64_t discountBlock() const { return discountBlock_; }
   size_t numEntries() const { return regrets_.size(); }
   // Index of the first action of (d, bucket) in both arrays.
   size_t index(uint32_t d, uint32_t bucket) const {
@@ -80,7 +89,7 @@ class NolimitCFR {
 
   // The strategy file: a header (magic, version, the tree's decision and
   // action counts and a hash of its actions, the buckets per round, the
-  // weighting, the iterations done) and then both arrays in native byte
+  // weighting and its block, the iterations done) and then both arrays in native byte
   // order. `save` checks the free space first and writes a temporary file
   // that it renames into place, so a failed save leaves nothing half-written;
   // false after an "ERROR: " line or a failed write. `load` returns an empty
@@ -93,10 +102,13 @@ class NolimitCFR {
 
  private:
   void walk(uint32_t node, const double reach[2], double utility[2]);
+  // The discounted weighting's sweep after block `block`.
+  void discount(uint64_t block);
 
   const NolimitTree& tree_;
   uint32_t buckets_[MAX_ROUNDS];
   Weighting weighting_;
+  uint64_t discountBlock_;
   std::vector<size_t> offset_;  // per decision: index of its bucket 0
   std::vector<double> regrets_;
   std::vector<double> sums_;

@@ -72,6 +72,7 @@ TEST_F(NolimitLarge, TrainsOnFirstStartIntoItsOwnFileAndLoadsItLater) {
   NolimitLargeAgent again(kGame, 30);
   EXPECT_EQ(testing::internal::GetCapturedStdout().find("Training"), std::string::npos);
   EXPECT_EQ(again.solver().strategySums(), agent->solver().strategySums());
+  EXPECT_EQ(again.solver().weighting(), NolimitCFR::Weighting::discounted);
 }
 
 TEST_F(NolimitLarge, SendsOnlyLegalActionsAndReadsEveryRaise) {

@@ -243,6 +243,80 @@ TEST(NolimitCFR, FlatSumsEqualTheReferenceBitForBit) {
   }
 }
 
+// Discounted weighting by blocks: within a block the increments are plain
+// CFR's; after block 1 every regret is halved and every strategy sum
+// quartered; after block 2 positive regrets keep 2^1.5 / (2^1.5 + 1) of
+// themselves and negative ones half. The block is kept in the file.
+TEST(NolimitCFR, DiscountedWeightingScalesEachBlockAndKeepsItsBlockInTheFile) {
+  GamePtr full = nolimitGame();
+  ASSERT_TRUE(full);
+  const Game game = smallGame(*full);
+  const NolimitTree tree(&game);
+  const uint32_t buckets[MAX_ROUNDS] = {2, 3, 3, 0};
+  constexpr uint64_t kBlock = 40;
+  NolimitCFR plain(tree, buckets, NolimitCFR::Weighting::uniform);
+  NolimitCFR discounted(tree, buckets, NolimitCFR::Weighting::discounted, kBlock);
+  std::mt19937 rng(7);
+  std::vector<NolimitCFR::Deal> deals(2 * kBlock);
+  for (NolimitCFR::Deal& deal : deals) {
+    State dealt;
+    dealRandom(&game, rng, buckets, &dealt, &deal);
+  }
+  double u[2];
+  for (uint64_t i = 0; i + 1 < kBlock; ++i) {
+    plain.iterate(deals[i], u);
+    discounted.iterate(deals[i], u);
+  }
+  EXPECT_EQ(discounted.regrets(), plain.regrets());
+  EXPECT_EQ(discounted.strategySums(), plain.strategySums());
+  plain.iterate(deals[kBlock - 1], u);
+  discounted.iterate(deals[kBlock - 1], u);
+  bool negative = false;
+  for (size_t i = 0; i < plain.numEntries(); ++i) {
+    ASSERT_EQ(discounted.regrets()[i], plain.regrets()[i] * 0.5) << i;
+    ASSERT_EQ(discounted.strategySums()[i], plain.strategySums()[i] * 0.25) << i;
+    negative = negative || plain.regrets()[i] < 0.0;
+  }
+  EXPECT_TRUE(negative);
+
+  // Block 2: the discounted solver equals a plain one that starts from its
+  // sums after block 1, trains the same deals and is then scaled by hand.
+  TempDir dir;
+  const std::string path = dir.path() + "/strategy";
+  ASSERT_TRUE(discounted.save(path));
+  NolimitCFR byHand(tree, buckets, NolimitCFR::Weighting::uniform);
+  ASSERT_EQ(byHand.load(path), "");
+  EXPECT_EQ(byHand.weighting(), NolimitCFR::Weighting::discounted);
+  EXPECT_EQ(byHand.discountBlock(), kBlock);
+  for (uint64_t i = kBlock; i < 2 * kBlock; ++i) discounted.iterate(deals[i], u);
+  // The plain solver continues from the discounted sums of block 1.
+  NolimitCFR continued(tree, buckets, NolimitCFR::Weighting::uniform);
+  {
+    std::string bytes = readBytes(path);
+    const uint32_t uniformCode = 0, noBlock = 0;
+    std::memcpy(&bytes[48], &uniformCode, 4);  // weighting, then its block
+    std::memcpy(&bytes[52], &noBlock, 4);
+    writeBytes(path + ".uniform", bytes);
+  }
+  ASSERT_EQ(continued.load(path + ".uniform"), "");
+  for (uint64_t i = kBlock; i < 2 * kBlock; ++i) continued.iterate(deals[i], u);
+  const double keep = std::pow(2.0, 1.5) / (std::pow(2.0, 1.5) + 1.0);
+  for (size_t i = 0; i < plain.numEntries(); ++i) {
+    const double r = continued.regrets()[i];
+    ASSERT_EQ(discounted.regrets()[i], r * (r > 0.0 ? keep : 0.5)) << i;
+    ASSERT_EQ(discounted.strategySums()[i], continued.strategySums()[i] * std::pow(2.0 / 3.0, 2.0)) << i;
+  }
+
+  // A discounted header without a block, or a block on another weighting,
+  // is refused.
+  std::string bytes = readBytes(path);
+  const uint32_t zero = 0;
+  std::memcpy(&bytes[52], &zero, 4);
+  writeBytes(path, bytes);
+  EXPECT_EQ(byHand.load(path), "its weighting is unknown");
+  EXPECT_THROW(NolimitCFR(tree, buckets, NolimitCFR::Weighting::discounted, 0), std::invalid_argument);
+}
+
 TEST(NolimitCFR, StrategyFileRoundTripsAndRefusesOtherTreesBucketsAndDamage) {
   GamePtr full = nolimitGame();
   ASSERT_TRUE(full);
