@@ -19,9 +19,10 @@
 // or call, with one warning line at its first time.
 //
 // Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
-// file is trained again (linear CFR, TRAINING_ITERATIONS chance-sampled
-// deals, about 16 minutes of one core, with progress lines and the time
-// left) and saved. The bucket tables are made on first use from the
+// file is trained again (discounted CFR by blocks, TRAINING_ITERATIONS
+// chance-sampled deals, about 34 minutes of one core, with progress lines and
+// the time left) and saved. A file of the earlier linear weighting still
+// loads and plays. The bucket tables are made on first use from the
 // two-player equity tables, as the large limit player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
 #define MORVANE_NOLIMIT_LARGE_AGENT_H
