@@ -284,10 +284,10 @@ TEST(NolimitCFR, DiscountedWeightingScalesEachBlockAndKeepsItsBlockInTheFile) {
   TempDir dir;
   const std::string path = dir.path() + "/strategy";
   ASSERT_TRUE(discounted.save(path));
-  NolimitCFR byHand(tree, buckets, NolimitCFR::Weighting::uniform);
-  ASSERT_EQ(byHand.load(path), "");
-  EXPECT_EQ(byHand.weighting(), NolimitCFR::Weighting::discounted);
-  EXPECT_EQ(byHand.discountBlock(), kBlock);
+  NolimitCFR loaded(tree, buckets, NolimitCFR::Weighting::uniform);
+  ASSERT_EQ(loaded.load(path), "");
+  EXPECT_EQ(loaded.weighting(), NolimitCFR::Weighting::discounted);
+  EXPECT_EQ(loaded.discountBlock(), kBlock);
   for (uint64_t i = kBlock; i < 2 * kBlock; ++i) discounted.iterate(deals[i], u);
   // The plain solver continues from the discounted sums of block 1.
   NolimitCFR continued(tree, buckets, NolimitCFR::Weighting::uniform);
@@ -307,13 +307,13 @@ TEST(NolimitCFR, DiscountedWeightingScalesEachBlockAndKeepsItsBlockInTheFile) {
     ASSERT_EQ(discounted.strategySums()[i], continued.strategySums()[i] * std::pow(2.0 / 3.0, 2.0)) << i;
   }
 
-  // A discounted header without a block, or a block on another weighting,
-  // is refused.
+  // A discounted header without a block is refused, and so is a discounted
+  // solver without one.
   std::string bytes = readBytes(path);
   const uint32_t zero = 0;
   std::memcpy(&bytes[52], &zero, 4);
   writeBytes(path, bytes);
-  EXPECT_EQ(byHand.load(path), "its weighting is unknown");
+  EXPECT_EQ(loaded.load(path), "its weighting is unknown");
   EXPECT_THROW(NolimitCFR(tree, buckets, NolimitCFR::Weighting::discounted, 0), std::invalid_argument);
 }
 
