@@ -41,6 +41,7 @@ void NolimitLargeAgent::prepare(uint64_t iterations) {
       "lookup", "Waiting for another player preparing its tables or strategy in this directory");
   tree_ = std::make_unique<NolimitTree>(game);
   solver_ = std::make_unique<NolimitCFR>(*tree_, BUCKETS, NolimitCFR::Weighting::discounted);
+  solver_->setThreads(0);  // one per core; the sums do not depend on it
   tables_ = std::make_unique<EquityTables>();
   tables_->setStreetSolver(solveStreetGame);
   buckets_ = std::make_unique<LargeBuckets>(*tables_, LARGE_NOLIMIT_BUCKETS);

@@ -1,5 +1,7 @@
 #include "solver/nolimit_cfr.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "common/parallel.h"
 #include "common/util.h"
 #include "solver/CFRNode.h"
 #include "solver/discounting.h"
@@ -17,6 +20,10 @@ namespace {
 
 constexpr char MAGIC[8] = {'M', 'V', 'N', 'L', 'C', 'F', 'R', '\n'};
 constexpr uint32_t VERSION = 1;
+constexpr uint32_t TASK = 0x40000000u;  // a top decision's child that is a task
+// The threaded iteration cuts the tree into about this many tasks per thread
+// at least, so that the largest left for the end keeps no thread idle long.
+constexpr uint32_t TASKS_PER_THREAD = 32;
 
 struct FileHeader {
   char magic[8];
@@ -57,6 +64,21 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
+struct NolimitCFR::Top {
+  uint32_t node;
+  uint32_t child[NolimitTree::MAX_ACTIONS];  // top index, TASK | task or TERMINAL | terminal
+  size_t at;
+  double strategy[NolimitTree::MAX_ACTIONS];
+  double reach[2];
+  double utility[2];
+};
+
+struct NolimitCFR::Task {
+  uint32_t node;
+  double reach[2];
+  double utility[2];
+};
+
 NolimitCFR::NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUNDS], Weighting weighting,
                        uint64_t discountBlock)
     : tree_(tree),
@@ -80,6 +102,57 @@ NolimitCFR::NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUND
   sums_.assign(roundStart[MAX_ROUNDS], 0.0);
 }
 
+NolimitCFR::~NolimitCFR() = default;
+
+void NolimitCFR::setThreads(unsigned threads, size_t minDecisions) {
+  threads = threadCount(threads);
+  pool_.reset();
+  if (threads < 2 || tree_.numDecisions() < minDecisions || tree_.numDecisions() == 0) return;
+  // Where each decision's subtree ends: decisions are numbered in preorder,
+  // so children come after their parent and one backward walk suffices.
+  const uint32_t count = static_cast<uint32_t>(tree_.numDecisions());
+  subtreeEnd_.resize(count);
+  for (uint32_t d = count; d-- > 0;) {
+    uint32_t end = d + 1;
+    for (int a = 0; a < tree_.decision(d).numActions; ++a) {
+      const uint32_t c = tree_.child(d, a);
+      if (!(c & NolimitTree::TERMINAL)) end = std::max(end, subtreeEnd_[c]);
+    }
+    subtreeEnd_[d] = end;
+  }
+  splitDecisions_ = count / (TASKS_PER_THREAD * threads);
+  pool_ = std::make_unique<WorkerPool>(threads - 1);
+}
+
+size_t NolimitCFR::enter(uint32_t node, const double reach[2], double* strategy) {
+  const NolimitTree::Decision& d = tree_.decision(node);
+  const int seat = d.seat;
+  const int n = d.numActions;
+  const size_t at = offset_[node] + static_cast<size_t>(deal_.bucket[seat][d.round]) * n;
+  const double* regret = &regrets_[at];
+  double* sum = &sums_[at];
+  double total = 0.0;
+  for (int a = 0; a < n; ++a) {
+    strategy[a] = positiveRegret(regret[a]);
+    total += strategy[a];
+  }
+  const double uniform = 1.0 / n;
+  const double own = reach[seat] * weight_;
+  for (int a = 0; a < n; ++a) {
+    strategy[a] = shareOrUniform(strategy[a], total, uniform);
+    sum[a] += strategy[a] * own;
+  }
+  return at;
+}
+
+void NolimitCFR::leave(uint32_t node, size_t at, const double reach[2], const double* actionUtility,
+                       const double utility[2]) {
+  const NolimitTree::Decision& d = tree_.decision(node);
+  double* regret = &regrets_[at];
+  const double counterfactual = reach[1 - d.seat] * weight_;
+  for (int a = 0; a < d.numActions; ++a) addRegret(regret[a], counterfactual, actionUtility[a], utility[d.seat]);
+}
+
 void NolimitCFR::walk(uint32_t node, const double reach[2], double utility[2]) {
   if (node & NolimitTree::TERMINAL) {
     const NolimitTree::Terminal& t = tree_.terminal(node & ~NolimitTree::TERMINAL);
@@ -93,27 +166,11 @@ void NolimitCFR::walk(uint32_t node, const double reach[2], double utility[2]) {
 
   const NolimitTree::Decision& d = tree_.decision(node);
   const int seat = d.seat;
-  const int n = d.numActions;
-  const size_t at = offset_[node] + static_cast<size_t>(deal_.bucket[seat][d.round]) * n;
-  double* regret = &regrets_[at];
-  double* sum = &sums_[at];
-
   double strategy[NolimitTree::MAX_ACTIONS];
-  double total = 0.0;
-  for (int a = 0; a < n; ++a) {
-    strategy[a] = positiveRegret(regret[a]);
-    total += strategy[a];
-  }
-  const double uniform = 1.0 / n;
-  const double own = reach[seat] * weight_;
-  for (int a = 0; a < n; ++a) {
-    strategy[a] = shareOrUniform(strategy[a], total, uniform);
-    sum[a] += strategy[a] * own;
-  }
-
+  const size_t at = enter(node, reach, strategy);
   const uint32_t* child = tree_.children() + d.firstAction;
   double actionUtility[NolimitTree::MAX_ACTIONS];
-  for (int a = 0; a < n; ++a) {
+  for (int a = 0; a < d.numActions; ++a) {
     double childReach[2] = {reach[0], reach[1]};
     childReach[seat] *= strategy[a];
     double u[2];
@@ -122,16 +179,91 @@ void NolimitCFR::walk(uint32_t node, const double reach[2], double utility[2]) {
     utility[0] += strategy[a] * u[0];
     utility[1] += strategy[a] * u[1];
   }
-  const double counterfactual = reach[1 - seat] * weight_;
-  for (int a = 0; a < n; ++a) addRegret(regret[a], counterfactual, actionUtility[a], utility[seat]);
+  leave(node, at, reach, actionUtility, utility);
+}
+
+uint32_t NolimitCFR::expand(uint32_t node, const double reach[2]) {
+  const NolimitTree::Decision& d = tree_.decision(node);
+  const uint32_t index = static_cast<uint32_t>(tops_.size());
+  tops_.emplace_back();
+  Top top{};
+  top.node = node;
+  top.reach[0] = reach[0];
+  top.reach[1] = reach[1];
+  top.at = enter(node, reach, top.strategy);
+  for (int a = 0; a < d.numActions; ++a) {
+    const uint32_t c = tree_.child(node, a);
+    double childReach[2] = {reach[0], reach[1]};
+    childReach[d.seat] *= top.strategy[a];
+    if (c & NolimitTree::TERMINAL) {
+      top.child[a] = c;
+    } else if (subtreeEnd_[c] - c > splitDecisions_ && (childReach[0] != 0.0 || childReach[1] != 0.0)) {
+      top.child[a] = expand(c, childReach);
+    } else {
+      top.child[a] = TASK | static_cast<uint32_t>(tasks_.size());
+      tasks_.push_back(Task{c, {childReach[0], childReach[1]}, {0.0, 0.0}});
+    }
+  }
+  tops_[index] = top;
+  return index;
+}
+
+void NolimitCFR::parallelWalk(double utility[2]) {
+  tops_.clear();
+  tasks_.clear();
+  const double reach[2] = {1.0, 1.0};
+  expand(0, reach);
+
+  // The largest subtrees first, so that no large one is left for the end
+  // while the other threads wait.
+  taskOrder_.resize(tasks_.size());
+  for (uint32_t t = 0; t < taskOrder_.size(); ++t) taskOrder_[t] = t;
+  const auto size = [this](uint32_t t) { return subtreeEnd_[tasks_[t].node] - tasks_[t].node; };
+  std::stable_sort(taskOrder_.begin(), taskOrder_.end(), [&](uint32_t a, uint32_t b) { return size(a) > size(b); });
+  std::atomic<size_t> next{0};
+  pool_->run([&](unsigned) {
+    for (size_t t; (t = next.fetch_add(1)) < tasks_.size();) {
+      Task& task = tasks_[taskOrder_[t]];
+      walk(task.node, task.reach, task.utility);
+    }
+  });
+
+  // Children come after their parents in tops_: fold back up in reverse,
+  // with the recursion's arithmetic in its order.
+  for (size_t i = tops_.size(); i-- > 0;) {
+    Top& top = tops_[i];
+    const NolimitTree::Decision& d = tree_.decision(top.node);
+    double actionUtility[NolimitTree::MAX_ACTIONS];
+    top.utility[0] = top.utility[1] = 0.0;
+    for (int a = 0; a < d.numActions; ++a) {
+      const uint32_t c = top.child[a];
+      const double* u;
+      if (c & NolimitTree::TERMINAL) {
+        const NolimitTree::Terminal& t = tree_.terminal(c & ~NolimitTree::TERMINAL);
+        u = t.payoff[deal_.order[t.round]];
+      } else {
+        u = (c & TASK) ? tasks_[c & ~TASK].utility : tops_[c].utility;
+      }
+      actionUtility[a] = u[d.seat];
+      top.utility[0] += top.strategy[a] * u[0];
+      top.utility[1] += top.strategy[a] * u[1];
+    }
+    leave(top.node, top.at, top.reach, actionUtility, top.utility);
+  }
+  utility[0] = tops_[0].utility[0];
+  utility[1] = tops_[0].utility[1];
 }
 
 void NolimitCFR::iterate(const Deal& deal, double utility[2]) {
   ++iterations_;
   weight_ = weighting_ == Weighting::linear ? static_cast<double>(iterations_) : 1.0;
   deal_ = deal;
-  const double reach[2] = {1.0, 1.0};
-  walk(0, reach, utility);
+  if (pool_) {
+    parallelWalk(utility);
+  } else {
+    const double reach[2] = {1.0, 1.0};
+    walk(0, reach, utility);
+  }
   if (weighting_ == Weighting::discounted && iterations_ % discountBlock_ == 0)
     discount(iterations_ / discountBlock_);
 }

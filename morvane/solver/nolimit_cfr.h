@@ -36,17 +36,29 @@
 // in it is a zero, and its utility only meets zero weights above it, so the
 // sums come out bit for bit as without the skip.
 //
-// Determinism. Single-threaded; the sums are a function of the deals and the
-// weighting alone.
+// Threads. Within one deal every information set is visited at most once
+// (a decision is one betting history), so the subtrees below different
+// actions touch disjoint entries. With threads, an iteration expands the
+// top of the tree on the calling thread (strategies, sums and reach of every
+// decision whose subtree is large), walks the subtrees below it as
+// independent tasks, largest first, and then folds utilities and regrets
+// back up in the order of the recursion. Every number is computed by the
+// same operations from the same operands.
+//
+// Determinism. The sums are a function of the deals and the weighting
+// alone, bit for bit the same for any number of threads.
 #ifndef MORVANE_NOLIMIT_CFR_H
 #define MORVANE_NOLIMIT_CFR_H
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "solver/nolimit_tree.h"
+
+class WorkerPool;
 
 class NolimitCFR {
  public:
@@ -65,6 +77,11 @@ class NolimitCFR {
   // a discounted weighting has a block of 0.
   NolimitCFR(const NolimitTree& tree, const uint32_t buckets[MAX_ROUNDS],
              Weighting weighting = Weighting::linear, uint64_t discountBlock = DISCOUNT_BLOCK);
+  ~NolimitCFR();
+
+  // Threads for the iterations (0: one per core), used when the tree has at
+  // least `minDecisions` decisions; one by default.
+  void setThreads(unsigned threads, size_t minDecisions = 10000);
 
   // One iteration on `deal`; returns the seats' utilities of the current
   // strategies on that deal.
@@ -104,7 +121,21 @@ class NolimitCFR {
   uint64_t fileBytes() const;
 
  private:
+  struct Top;
+  struct Task;
+
+  // Regret matching at `node` for the deal's bucket: its strategy into
+  // `strategy`, its strategy sums advanced by the acting seat's reach; the
+  // index of its first action.
+  size_t enter(uint32_t node, const double reach[2], double* strategy);
+  // The regrets at `at` advanced by the opponent's reach and each action's
+  // gain over `utility`.
+  void leave(uint32_t node, size_t at, const double reach[2], const double* actionUtility,
+             const double utility[2]);
   void walk(uint32_t node, const double reach[2], double utility[2]);
+  // The threaded iteration from the root, and its top part.
+  void parallelWalk(double utility[2]);
+  uint32_t expand(uint32_t node, const double reach[2]);
   // The discounted weighting's sweep after block `block`.
   void discount(uint64_t block);
 
@@ -118,6 +149,13 @@ class NolimitCFR {
   uint64_t iterations_ = 0;
   double weight_ = 1.0;  // of the iteration in progress
   Deal deal_{};
+
+  std::unique_ptr<WorkerPool> pool_;  // with the calling thread, the iterations' threads
+  std::vector<uint32_t> subtreeEnd_;  // per decision: one past its subtree's last decision
+  uint32_t splitDecisions_ = 0;       // a subtree larger than this is expanded, not a task
+  std::vector<Top> tops_;
+  std::vector<Task> tasks_;
+  std::vector<uint32_t> taskOrder_;
 };
 
 #endif

@@ -198,26 +198,40 @@ TEST(NolimitTree, EveryActionIsTheAbstractionsAndLegalAndEveryStateFindsItsDecis
                std::invalid_argument);
 }
 
-TEST(NolimitCFR, FlatSumsEqualTheReferenceBitForBit) {
+// The flat solver equals the reference, and with threads (the top of the
+// tree expanded, the subtrees below it walked as tasks) equals itself
+// without, discounted weighting included.
+TEST(NolimitCFR, FlatSumsEqualTheReferenceBitForBitWithAndWithoutThreads) {
   GamePtr full = nolimitGame();
   ASSERT_TRUE(full);
   const Game game = smallGame(*full);
   const NolimitTree tree(&game);
   const uint32_t buckets[MAX_ROUNDS] = {3, 4, 5, 0};
-  for (NolimitCFR::Weighting weighting : {NolimitCFR::Weighting::uniform, NolimitCFR::Weighting::linear}) {
-    NolimitCFR flat(tree, buckets, weighting);
+  for (NolimitCFR::Weighting weighting : {NolimitCFR::Weighting::uniform, NolimitCFR::Weighting::linear,
+                                          NolimitCFR::Weighting::discounted}) {
+    NolimitCFR flat(tree, buckets, weighting, 70);
+    NolimitCFR threaded(tree, buckets, weighting, 70);
+    threaded.setThreads(2, 0);
+    const bool discounted = weighting == NolimitCFR::Weighting::discounted;
     ReferenceCFR reference{&game, weighting == NolimitCFR::Weighting::linear, {}};
     std::mt19937 rng(11);
     for (int i = 0; i < 300; ++i) {
       State dealt;
       NolimitCFR::Deal deal{};
       dealRandom(&game, rng, buckets, &dealt, &deal);
-      double u[2], expected[2];
+      double u[2], expected[2], parallel[2];
       flat.iterate(deal, u);
+      threaded.iterate(deal, parallel);
+      ASSERT_EQ(parallel[0], u[0]) << i;
+      ASSERT_EQ(parallel[1], u[1]) << i;
+      if (discounted) continue;
       reference.iterate(dealt, deal.bucket, expected);
       ASSERT_EQ(u[0], expected[0]) << i;
       ASSERT_EQ(u[1], expected[1]) << i;
     }
+    ASSERT_EQ(threaded.regrets(), flat.regrets());
+    ASSERT_EQ(threaded.strategySums(), flat.strategySums());
+    if (discounted) continue;
     size_t compared = 0;
     bool moved = false;
     forEachDecision(tree, [&](uint32_t d, const State& state) {
