@@ -20,8 +20,9 @@
 //
 // Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
 // file is trained again (discounted CFR by blocks, TRAINING_ITERATIONS
-// chance-sampled deals, about 34 minutes of one core, with progress lines and
-// the time left) and saved. A file of the earlier linear weighting still
+// chance-sampled deals on every core, about 26 minutes on two, with progress
+// lines and the time left) and saved; the sums do not depend on the number
+// of threads, so any machine trains the same file. A file of the earlier linear weighting still
 // loads and plays. The bucket tables are made on first use from the
 // two-player equity tables, as the large limit player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
