@@ -3,10 +3,14 @@
 #include <algorithm>
 
 std::vector<double> raiseFractions(int raisesSoFar) {
-  // A third raise of the pot keeps a string of small raises (a minimum
-  // raiser's) from being read as all-in after the second.
+  // A re-raise of twice the pot is common enough that reading it between
+  // the pot and all-in costs much (a local best response that re-raises
+  // half, one or two pots won twice as much before it was there). A third
+  // raise of the pot keeps a string of small raises (a minimum raiser's)
+  // from being read as all-in after the second.
   if (raisesSoFar <= 0) return {0.5, 1.0, 2.0};
-  if (raisesSoFar <= 2) return {1.0};
+  if (raisesSoFar == 1) return {1.0, 2.0};
+  if (raisesSoFar == 2) return {1.0};
   return {};
 }
 

@@ -1,9 +1,9 @@
 // The large abstraction of two-player no-limit hold'em: a player that bets
 // and raises, with a strategy over the no-limit betting tree of
 // bet_abstraction.h (half pot, pot and twice the pot for a round's first
-// raise, the pot for its second and third, all-in always) and the card
-// buckets of large_buckets.h (the 169 pre-flop classes,
-// LARGE_NOLIMIT_BUCKETS buckets later), 5,669,160 information sets.
+// raise, pot and twice the pot for its second, the pot for its third, all-in
+// always) and the card buckets of large_buckets.h (the 169 pre-flop classes,
+// LARGE_NOLIMIT_BUCKETS buckets later), 8,794,816 information sets.
 //
 // Play. At each decision the real betting so far is read into the
 // abstraction (readHistory): folds and calls as they are, every raise as one
@@ -20,10 +20,9 @@
 //
 // Preparation. The strategy lives in STRATEGY_FILE; a missing or refused
 // file is trained again (discounted CFR by blocks, TRAINING_ITERATIONS
-// chance-sampled deals on every core, about 26 minutes on two, with progress
+// chance-sampled deals on every core, about 29 minutes on two, with progress
 // lines and the time left) and saved; the sums do not depend on the number
-// of threads, so any machine trains the same file. A file of the earlier linear weighting still
-// loads and plays. The bucket tables are made on first use from the
+// of threads, so any machine trains the same file. The bucket tables are made on first use from the
 // two-player equity tables, as the large limit player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
 #define MORVANE_NOLIMIT_LARGE_AGENT_H
@@ -41,7 +40,7 @@
 class NolimitLargeAgent : public PokerAgent {
  public:
   static constexpr const char* STRATEGY_FILE = "strategies/holdem.nolimit.2p.large/strategy";
-  static constexpr uint64_t TRAINING_ITERATIONS = 1500000;
+  static constexpr uint64_t TRAINING_ITERATIONS = 1200000;
   static constexpr uint32_t BUCKETS[MAX_ROUNDS] = {LARGE_PREFLOP_BUCKETS, LARGE_NOLIMIT_BUCKETS,
                                                    LARGE_NOLIMIT_BUCKETS, LARGE_NOLIMIT_BUCKETS};
 

@@ -30,8 +30,9 @@ class BetSizes : public ::testing::Test {
 TEST_F(BetSizes, FewerSizesDeeperInARoundAndAllInAlways) {
   // The small blind opens into a pot of 200 after its call.
   EXPECT_EQ(sizesAfter(""), (std::vector<int32_t>{200, 300, 500, 20000}));
-  // The second raise of the round: the pot (600 after a call) or all-in.
-  EXPECT_EQ(sizesAfter("r300"), (std::vector<int32_t>{900, 20000}));
+  // The second raise of the round: the pot (600 after a call), twice the
+  // pot or all-in.
+  EXPECT_EQ(sizesAfter("r300"), (std::vector<int32_t>{900, 1500, 20000}));
   // The third: the pot (1,800 after a call) or all-in.
   EXPECT_EQ(sizesAfter("r300r900"), (std::vector<int32_t>{2700, 20000}));
   // The fourth: all-in only.
@@ -127,8 +128,8 @@ TEST_F(BetSizes, RealHistoriesAreReadInTheAbstraction) {
   // Three quarters of the pot: half pot with chance 0.4286, else the pot.
   EXPECT_EQ(read("r250", 0.42), Read("r200", true));
   EXPECT_EQ(read("r250", 0.43), Read("r300", true));
-  // A re-raise to 5,000 lies between the pot (900) and all-in.
-  EXPECT_EQ(read("r300r5000", 0.1), Read("r300r900", true));
+  // A re-raise to 5,000 lies between twice the pot (1,500) and all-in.
+  EXPECT_EQ(read("r300r5000", 0.1), Read("r300r1500", true));
   EXPECT_EQ(read("r300r5000", 0.9), Read("r300r20000", true));
   // Read as all-in and called, the abstract hand is over before the real one.
   EXPECT_EQ(read("r300r5000c/", 0.9).second, false);

@@ -179,12 +179,12 @@ TEST(NolimitTree, EveryActionIsTheAbstractionsAndLegalAndEveryStateFindsItsDecis
     EXPECT_EQ(perRound, tree.numDecisions());
   }
   NolimitTree tree(full.get());
-  // Four fifths of the 28,352 decisions are the river's 23,240; the river's
+  // Four fifths of the 43,984 decisions are the river's 35,304; the river's
   // buckets dominate the count.
   const uint32_t buckets[MAX_ROUNDS] = {169, 50, 50, 50};
-  EXPECT_EQ(tree.numDecisions(), 28352u);
+  EXPECT_EQ(tree.numDecisions(), 43984u);
 
-  EXPECT_EQ(tree.informationSets(buckets), 40u * 169 + (568u + 4504 + 23240) * 50);
+  EXPECT_EQ(tree.informationSets(buckets), 64u * 169 + (1032u + 7584 + 35304) * 50);
 
   // A real history with sizes the tree lacks, read into the abstraction,
   // reaches a decision; one with a check-fold does not.
