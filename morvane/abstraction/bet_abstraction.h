@@ -4,10 +4,10 @@
 // Raises are named as fractions of the pot after the raiser's call (a "pot"
 // raise calls, then adds the whole pot): half pot, pot and twice the pot for
 // the first raise of a round, pot and twice the pot for the second, the pot
-// for the third, then all-in only; all-in is always there. Every size is made legal as the dealer's
-// rules make it: a size below the minimum raise becomes the minimum raise,
-// one at or beyond the raiser's stack becomes all-in, and sizes that meet are
-// kept once.
+// for the third, then all-in only; all-in is always there. Every size is
+// made legal as the dealer's rules make it: a size below the minimum raise
+// becomes the minimum raise, one at or beyond the raiser's stack becomes
+// all-in, and sizes that meet are kept once.
 //
 // An opponent's raise of x (as a fraction of the same pot) between two
 // abstract fractions A < x < B is read as A with the pseudo-harmonic chance

@@ -22,8 +22,9 @@
 // file is trained again (discounted CFR by blocks, TRAINING_ITERATIONS
 // chance-sampled deals on every core, about 29 minutes on two, with progress
 // lines and the time left) and saved; the sums do not depend on the number
-// of threads, so any machine trains the same file. The bucket tables are made on first use from the
-// two-player equity tables, as the large limit player's are.
+// of threads, so any machine trains the same file. The bucket tables are
+// made on first use from the two-player equity tables, as the large limit
+// player's are.
 #ifndef MORVANE_NOLIMIT_LARGE_AGENT_H
 #define MORVANE_NOLIMIT_LARGE_AGENT_H
 
