@@ -45,6 +45,9 @@ TEST_F(BetSizes, SizesMeetAtTheStackAndVanishWhenNoRaiseIsLeft) {
   // A pot raise beyond the stack is all-in, kept once; the minimum raise
   // (37,900) is beyond the stack too, so all-in is the only raise.
   EXPECT_EQ(sizesAfter("r19000"), (std::vector<int32_t>{20000}));
+  // Re-raising 6,000: the pot (12,000 after a call) makes 18,000; twice the
+  // pot is beyond the stack and meets all-in.
+  EXPECT_EQ(sizesAfter("r6000"), (std::vector<int32_t>{18000, 20000}));
   // Facing all-in nobody can raise.
   EXPECT_TRUE(sizesAfter("r20000").empty());
   // A stack of 450 leaves the half pot and pot raises, the others all-in.
