@@ -260,6 +260,31 @@ TEST(NolimitCFR, FlatSumsEqualTheReferenceBitForBitWithAndWithoutThreads) {
   }
 }
 
+// The whole game's tree with the default threshold and split, as the large
+// player trains it: deep top decisions, many tasks of very different sizes.
+TEST(NolimitCFR, ThreadedPassOnTheFullTreeEqualsOneThread) {
+  GamePtr game = nolimitGame();
+  ASSERT_TRUE(game);
+  const NolimitTree tree(game.get());
+  const uint32_t buckets[MAX_ROUNDS] = {3, 3, 3, 3};
+  NolimitCFR single(tree, buckets, NolimitCFR::Weighting::discounted, 16);
+  NolimitCFR threaded(tree, buckets, NolimitCFR::Weighting::discounted, 16);
+  threaded.setThreads(2);
+  std::mt19937 rng(5);
+  for (int i = 0; i < 40; ++i) {
+    State dealt;
+    NolimitCFR::Deal deal{};
+    dealRandom(game.get(), rng, buckets, &dealt, &deal);
+    double u[2], parallel[2];
+    single.iterate(deal, u);
+    threaded.iterate(deal, parallel);
+    ASSERT_EQ(parallel[0], u[0]) << i;
+    ASSERT_EQ(parallel[1], u[1]) << i;
+  }
+  EXPECT_EQ(threaded.regrets(), single.regrets());
+  EXPECT_EQ(threaded.strategySums(), single.strategySums());
+}
+
 // Discounted weighting by blocks: within a block the increments are plain
 // CFR's; after block 1 every regret is halved and every strategy sum
 // quartered; after block 2 positive regrets keep 2^1.5 / (2^1.5 + 1) of
