@@ -23,7 +23,11 @@ listed_packages() {
 # The packages of the arguments that are not installed, one per line.
 missing_packages() {
   local installed
-  installed=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" { print $1 }')
+  # dpkg-query exits non-zero when it has never heard of a package, as on a
+  # fresh machine; under a caller's `set -e -o pipefail` that status would
+  # end this function before it names anything, and nothing would be
+  # installed.
+  installed=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" { print $1 }') || true
   local p
   for p in "$@"; do
     grep -qxF "$p" <<<"$installed" || echo "$p"

@@ -11,8 +11,10 @@ import unittest
 SCRIPTS = os.path.join(os.environ.get("POKER_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../..")),
                        "scripts")
 STUBS = {
-    # Installed are the packages named in $INSTALLED.
-    "dpkg-query": 'for p in "$@"; do case " $INSTALLED " in *" $p "*) echo "$p ii ";; esac; done',
+    # Installed are the packages named in $INSTALLED; like dpkg-query, it exits
+    # with status 1 when it knows nothing of some package it was asked about.
+    "dpkg-query": 'status=0; for p in "$@"; do case " $INSTALLED " in *" $p "*) echo "$p ii ";; '
+                  '-*) ;; *) status=1;; esac; done; exit $status',
     "id": 'echo "$STUB_UID"',
     "apt-get": 'echo "apt-get $*" >> "$STUB_LOG"; exit "$APT_STATUS"',
     "cmake": 'echo "cmake $*" >> "$STUB_LOG"; exit 1',
