@@ -6,6 +6,25 @@ unsigned threadCount(unsigned threads) {
   return cores ? cores : 1;
 }
 
+namespace {
+
+// Spins while `busy()` holds, for at most `limit`; returns whether it still holds.
+template <typename Busy>
+bool spinWhile(Busy&& busy, std::chrono::microseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (!busy()) return false;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+    if (std::chrono::steady_clock::now() >= end) return busy();
+  }
+}
+
+}  // namespace
+
 WorkerPool::WorkerPool(unsigned helpers) {
   for (unsigned i = 0; i < helpers; ++i) workers.emplace_back([this, i] { work(i + 1); });
 }
@@ -28,14 +47,15 @@ void WorkerPool::run(const std::function<void(unsigned)>& job) {
   }
   wake.notify_all();
   job(0);
+  if (!spinWhile([this] { return running.load() != 0; }, SPIN)) return;
   std::unique_lock<std::mutex> lock(mutex);
-  done.wait(lock, [this] { return running == 0; });
-  current = nullptr;
+  done.wait(lock, [this] { return running.load() == 0; });
 }
 
 void WorkerPool::work(unsigned index) {
   uint64_t seen = 0;
   for (;;) {
+    spinWhile([&] { return generation.load() == seen && !stopping.load(); }, SPIN);
     const std::function<void(unsigned)>* job;
     {
       std::unique_lock<std::mutex> lock(mutex);
@@ -45,8 +65,12 @@ void WorkerPool::work(unsigned index) {
       job = current;
     }
     (*job)(index);
-    std::lock_guard<std::mutex> lock(mutex);
-    if (--running == 0) done.notify_one();
+    // The last helper to finish wakes the caller if it sleeps; taking the
+    // lock orders the notification after the caller's check of `running`.
+    if (running.fetch_sub(1) == 1) {
+      std::lock_guard<std::mutex> lock(mutex);
+      done.notify_one();
+    }
   }
 }
 

@@ -11,6 +11,7 @@
 #define MORVANE_PARALLEL_H
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,12 @@
 unsigned threadCount(unsigned threads);
 
 // Helper threads that run one job at a time together with the calling thread.
+//
+// Jobs can be as short as tens of microseconds (one deal of a CFR pass) and
+// follow each other closely, while waking a sleeping thread takes about as
+// long. So a helper that has finished a job, and the caller waiting for the
+// helpers, first spin for a short while (SPIN) watching for the next job or
+// for the last helper to finish, and only then sleep on a condition variable.
 class WorkerPool {
  public:
   explicit WorkerPool(unsigned helpers);
@@ -36,15 +43,19 @@ class WorkerPool {
   void run(const std::function<void(unsigned)>& job);
 
  private:
+  // How long a thread spins before it sleeps.
+  static constexpr std::chrono::microseconds SPIN{200};
+
   void work(unsigned index);
 
   std::vector<std::thread> workers;
   std::mutex mutex;
   std::condition_variable wake, done;
+  // Written under `mutex`; the atomics are also read while spinning.
   const std::function<void(unsigned)>* current = nullptr;
-  unsigned running = 0;
-  uint64_t generation = 0;
-  bool stopping = false;
+  std::atomic<unsigned> running{0};
+  std::atomic<uint64_t> generation{0};
+  std::atomic<bool> stopping{false};
 };
 
 // Runs job(t) for t = 0 .. threads-1 on as many threads, job(0) on the

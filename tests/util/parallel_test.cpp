@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <mutex>
 #include <vector>
 
@@ -23,12 +25,19 @@ TEST(Parallel, EveryThreadIndexRunsOnceAndTheCallerIsIndexZero) {
   }
 }
 
+// Jobs back to back find the helpers spinning; a pause longer than the spin
+// finds them asleep, and a slow helper makes the caller sleep until it ends.
 TEST(Parallel, APoolRunsEachJobOnEveryThreadAndWaitsForAll) {
   WorkerPool pool(3);
   ASSERT_EQ(pool.size(), 4u);
-  for (int job = 0; job < 50; ++job) {
-    std::vector<std::atomic<int>> runs(pool.size());
-    pool.run([&](unsigned t) { ++runs[t]; });
+  for (int job = 0; job < 60; ++job) {
+    if (job % 20 == 10) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const unsigned slow = job % 20 == 15 ? 1 + job % 3 : 0;
+    std::vector<int> runs(pool.size(), 0);
+    pool.run([&](unsigned t) {
+      if (t == slow && slow) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      ++runs[t];
+    });
     for (unsigned t = 0; t < pool.size(); ++t) ASSERT_EQ(runs[t], 1) << "job " << job;
   }
 }
