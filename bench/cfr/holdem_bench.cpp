@@ -1,6 +1,6 @@
 // The solver on the real hold'em betting trees (argument: 0 two-player
-// limit, 1 three-player limit, 2 two-player no-limit) with synthetic bucket
-// tables: building the betting tree and the information-set store,
+// limit, 1 three-player limit, 2 two-player no-limit, 3 two-player limit with
+// the large player's 2,000 buckets per round) with synthetic bucket tables: building the betting tree and the information-set store,
 // trainHoldem iterations per second, saving and loading the strategy, and
 // the check of a loaded strategy's sums.
 // Resident memory is reported as the process's peak after each step; run one
@@ -24,16 +24,36 @@
 
 namespace {
 
-const char* const GAME_FILES[3] = {"holdem.limit.2p.reverse_blinds.game", "holdem.limit.3p.game",
-                                   "holdem.nolimit.2p.reverse_blinds.game"};
+constexpr int GAMES = 4;
+const char* const GAME_FILES[GAMES] = {"holdem.limit.2p.reverse_blinds.game", "holdem.limit.3p.game",
+                                       "holdem.nolimit.2p.reverse_blinds.game",
+                                       "holdem.limit.2p.reverse_blinds.game"};
 
 Game* holdemGame(int g) {
-  static Game* games[3] = {};
+  static Game* games[GAMES] = {};
   if (!games[g]) {
     games[g] = readGameFile(std::string(POKER_GAMES_DIR) + "/" + GAME_FILES[g]).release();
     if (!games[g]) std::abort();
   }
   return games[g];
+}
+
+// Synthetic buckets at the large limit player's counts: 169 pre-flop, 2,000
+// later, so that the records a deal touches are spread over as much memory.
+class LargeSyntheticBuckets : public SyntheticBuckets {
+ public:
+  explicit LargeSyntheticBuckets(const Game* game) : SyntheticBuckets(game) { setHoldemBuckets(2000); }
+  int holdemTableBucket(int players, int round, int seat, const uint8_t* cards) const override {
+    const int seen = game->numHoleCards + sumBoardCards(game, static_cast<uint8_t>(round));
+    uint32_t h = 2166136261u ^ static_cast<uint32_t>(players * 31 + seat);
+    for (int c = 0; c < seen; ++c) h = (h ^ cards[c]) * 16777619u;
+    return static_cast<int>(h % (round == 0 ? 169u : 2000u));
+  }
+};
+
+std::unique_ptr<CFR> makeSolver(int g) {
+  if (g == 3) return std::make_unique<LargeSyntheticBuckets>(holdemGame(g));
+  return std::make_unique<SyntheticBuckets>(holdemGame(g));
 }
 
 // Peak resident memory of the process so far, in GB.
@@ -56,12 +76,12 @@ void quietly(F&& f) {
 
 // One trained solver per game, kept between benchmarks, and the iterations
 // it has been trained.
-std::unique_ptr<CFR> kept[3];
-uint64_t trained[3];
+std::unique_ptr<CFR> kept[GAMES];
+uint64_t trained[GAMES];
 
 CFR& solver(int g) {
   if (!kept[g]) {
-    kept[g] = std::make_unique<SyntheticBuckets>(holdemGame(g));
+    kept[g] = makeSolver(g);
     quietly([&] { kept[g]->trainHoldem(0); });
     trained[g] = 0;
   }
@@ -78,16 +98,17 @@ void BM_BuildTreeAndStore(benchmark::State& state) {
   kept[g].reset();
   size_t informationSets = 0;
   for (auto _ : state) {
-    SyntheticBuckets cfr(holdemGame(g));
-    quietly([&] { cfr.trainHoldem(0); });
-    informationSets = cfr.numInformationSets();
+    const std::unique_ptr<CFR> cfr = makeSolver(g);
+    quietly([&] { cfr->trainHoldem(0); });
+    informationSets = cfr->numInformationSets();
   }
   state.counters["information_sets"] = static_cast<double>(informationSets);
   state.counters["peak_rss_GB"] = peakResidentGB();
 }
 
-// Arguments: game, iterations per batch, threads (0: one per core), and the
-// iterations the solver has had before the timing starts. A fresh store
+// Arguments: game, iterations per batch, threads (0: one per core), the
+// iterations the solver has had before the timing starts, and the least tree
+// decisions for which the threads are used. A fresh store
 // plays uniformly and every pass visits the whole tree; once regrets have
 // grown, many actions have probability zero and the pass skips the
 // subtrees below them where nothing can change, as it does for most of a
@@ -97,7 +118,7 @@ void BM_TrainHoldem(benchmark::State& state) {
   const uint64_t batch = static_cast<uint64_t>(state.range(1));
   const uint64_t before = static_cast<uint64_t>(state.range(3));
   CFR& cfr = solver(g);
-  cfr.setThreads(static_cast<unsigned>(state.range(2)));
+  cfr.setThreads(static_cast<unsigned>(state.range(2)), static_cast<size_t>(state.range(4)));
   if (trained[g] < before) quietly([&] { cfr.trainHoldem(before - trained[g]); });
   trained[g] = std::max(trained[g], before);
   for (auto _ : state) quietly([&] { cfr.trainHoldem(batch); });
@@ -131,7 +152,7 @@ void BM_LoadStrategy(benchmark::State& state) {
   kept[g].reset();  // at most one store of the game in memory
   for (auto _ : state) {
     kept[g].reset();
-    kept[g] = std::make_unique<SyntheticBuckets>(holdemGame(g));
+    kept[g] = makeSolver(g);
     if (!kept[g]->load(strategyPath(g))) state.SkipWithError("load failed");
   }
   std::remove(strategyPath(g).c_str());
@@ -140,14 +161,16 @@ void BM_LoadStrategy(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_BuildTreeAndStore)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_BuildTreeAndStore)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_TrainHoldem)
-    ->Args({0, 10000, 1, 0})
-    ->Args({0, 10000, 1, 100000})
-    ->Args({1, 4, 1, 0})
-    ->Args({1, 4, 0, 0})
-    ->Args({1, 20, 0, 500})
-    ->Args({2, 100000, 1, 0})
+    ->Args({0, 10000, 1, 0, 100000})
+    ->Args({0, 10000, 1, 100000, 100000})
+    ->Args({1, 4, 1, 0, 100000})
+    ->Args({1, 4, 0, 0, 100000})
+    ->Args({1, 20, 0, 500, 100000})
+    ->Args({2, 100000, 1, 0, 100000})
+    ->Args({3, 20000, 1, 2000000, 0})
+    ->Args({3, 20000, 0, 2000000, 1000})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveStrategy)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond);
