@@ -265,15 +265,16 @@ std::vector<int> CFR::defaultBuckets() const {
 FlatCFR& CFR::flatPass() {
   if (!flat) {
     flat = std::make_unique<FlatCFR>(*store);
-    flat->setThreads(threads, minParallelDecisions);
+    flat->setThreads(threads, minParallelDecisions, taskDecisions);
   }
   return *flat;
 }
 
-void CFR::setThreads(unsigned n, size_t minDecisions) {
+void CFR::setThreads(unsigned n, size_t minDecisions, uint32_t maxTaskDecisions) {
   threads = n;
   minParallelDecisions = minDecisions;
-  if (flat) flat->setThreads(threads, minParallelDecisions);
+  taskDecisions = maxTaskDecisions;
+  if (flat) flat->setThreads(threads, minParallelDecisions, taskDecisions);
 }
 
 void CFR::printProgress(uint64_t i, uint64_t iterations, long& last, double& elapsed,

@@ -169,8 +169,10 @@ class CFR {
   // The flat store when it is the active representation, else null.
   const InfoSetStore* flatStore() const { return store.get(); }
   // Threads of the flat pass (0, the default: one per core). Results do not
-  // depend on it. `minDecisions`: smaller trees run on one thread.
-  void setThreads(unsigned threads, size_t minDecisions = 100000);
+  // depend on it. `minDecisions`: smaller trees run on one thread;
+  // `taskDecisions`: the largest subtree a thread takes (0: chosen by the
+  // pass; tests set it small to split deep).
+  void setThreads(unsigned threads, size_t minDecisions = 100000, uint32_t taskDecisions = 0);
 
   // Every information set with its key, map by map in key order.
   template <typename Visit>
@@ -233,6 +235,7 @@ class CFR {
   bool useFlatStore = true;
   unsigned threads = 0;
   size_t minParallelDecisions = 100000;
+  uint32_t taskDecisions = 0;
   std::unique_ptr<InfoSetStore> store;  // the active representation when set
   std::unique_ptr<FlatCFR> flat;        // the pass over `store`
   void trainClusterTrees(uint64_t iterations, int round, const std::function<void(int, int)>& deal,

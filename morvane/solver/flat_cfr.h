@@ -31,10 +31,11 @@
 // Threads. Within one deal every information set is visited at most once, so
 // the subtrees below different actions touch disjoint records. With threads
 // the pass expands the top of the tree sequentially (strategies and reach),
-// runs the subtrees below a fixed depth as independent tasks, and then folds
-// utilities and regrets back up in the sequential order: every number is
-// computed by the same operations from the same operands, so the sums are
-// identical for any thread count.
+// runs the subtrees below it, each of at most a set size, as independent
+// tasks, pruned as the recursion prunes them, and then folds utilities and
+// regrets back up in the sequential order: every number is computed by the
+// same operations from the same operands, so the sums are identical for any
+// thread count.
 #ifndef MORVANE_FLAT_CFR_H
 #define MORVANE_FLAT_CFR_H
 
@@ -56,9 +57,10 @@ class FlatCFR {
   explicit FlatCFR(InfoSetStore& store);
   ~FlatCFR();
 
-  // Threads for the passes (0: one per core) and the least number of tree
-  // decisions for which they are used.
-  void setThreads(unsigned threads, size_t minDecisions = 100000);
+  // Threads for the passes (0: one per core), the least number of tree
+  // decisions for which they are used, and the largest subtree a thread
+  // takes (0: chosen from the tree's size).
+  void setThreads(unsigned threads, size_t minDecisions = 100000, uint32_t taskDecisions = 0);
 
   // What a pass needs to know of a deal: the record offset of every slot
   // and the payoffs of every terminal class.
@@ -96,7 +98,7 @@ class FlatCFR {
   template <int N>
   void parallelPass(const double* reach, double* utility);
   template <int N>
-  uint32_t expand(uint32_t d, const double* reach, int depth);
+  uint32_t expand(uint32_t d, const double* reach, bool needed);
 
   struct Top;
   struct Task;
@@ -114,6 +116,7 @@ class FlatCFR {
   CFRNode* const* info;          // of the deal in use, when resolved in full
   unsigned threads = 1;
   size_t minParallelDecisions = 100000;
+  uint32_t splitDecisions = 0;  // largest subtree a task gets
   std::unique_ptr<WorkerPool> pool;
   std::vector<Top> tops;
   std::vector<Task> tasks;
