@@ -70,7 +70,6 @@ struct FlatCFR::Top {
 struct FlatCFR::Task {
   uint32_t decision;
   bool needed;  // whether its utility is used (as in the recursion)
-  bool skipped;  // neither needed nor reached: not visited, utility zero
   double reach[BettingTree::MAX_SEATS];
   double utility[BettingTree::MAX_SEATS];
 };
@@ -463,7 +462,6 @@ uint32_t FlatCFR::expand(uint32_t d, const double* reach, bool needed) {
       Task task{};
       task.decision = c;
       task.needed = childNeeded;
-      task.skipped = skipped;
       for (int p = 0; p < N; ++p) task.reach[p] = childReach[p];
       top.child[a] = TASK | static_cast<uint32_t>(tasks.size());
       tasks.push_back(task);
@@ -480,10 +478,11 @@ void FlatCFR::parallelPass(const double* reach, double* utility) {
   expand<N>(0, reach, true);
 
   // The largest subtrees first, so that no large one is left for the end
-  // while the other threads wait; skipped ones keep their zero utility.
+  // while the other threads wait. One neither needed nor reached is not
+  // visited and keeps its zero utility, as in the recursion.
   taskOrder.clear();
   for (uint32_t t = 0; t < tasks.size(); ++t)
-    if (!tasks[t].skipped) taskOrder.push_back(t);
+    if (tasks[t].needed || anyReach<N>(tasks[t].reach)) taskOrder.push_back(t);
   const auto size = [&](uint32_t t) { return subtreeEnd[tasks[t].decision] - tasks[t].decision; };
   std::stable_sort(taskOrder.begin(), taskOrder.end(), [&](uint32_t a, uint32_t b) { return size(a) > size(b); });
   std::atomic<size_t> next{0};
