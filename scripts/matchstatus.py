@@ -340,7 +340,13 @@ LARGE_GAMES = {
     "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 18 * 60, 1377.6e6, True),
     "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 30 * 60, 373.2e6, True),
 }
-LARGE_TABLES = [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]]
+# The no-limit player reads the three shared tables; the limit player its own
+# nested flop and turn tables and the shared river one.
+LARGE_TABLES = {
+    "holdem.limit.2p.reverse_blinds": ["lookup/large_buckets_flop_240x10", "lookup/large_buckets_turn_240x10",
+                                       "lookup/large_buckets_river"],
+    "holdem.nolimit.2p.reverse_blinds": [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]],
+}
 LARGE_TABLES_BYTES = 276.8e6
 LARGE_TABLES_SECONDS = 60
 EQUITY_TABLES = [f"lookup/{r}_2p" for r in TABLE_ROUNDS[1:]]
@@ -381,11 +387,12 @@ def first_start(run_dir, game, abstraction="standard"):
     strategies, seconds, strategy_bytes, needs_tables = games[game]
     steps, needed = [], 0
     have = lambda tables: all(os.path.isfile(os.path.join(run_dir, t)) for t in tables)
-    if abstraction == "large" and not have(LARGE_TABLES) and have(EQUITY_TABLES):
+    large_tables = LARGE_TABLES.get(game, [])
+    if abstraction == "large" and not have(large_tables) and have(EQUITY_TABLES):
         needed += LARGE_TABLES_BYTES
         steps.append(f"large bucket tables about {rough_duration(LARGE_TABLES_SECONDS)} "
                      f"and {size(LARGE_TABLES_BYTES)}")
-    elif abstraction == "large" and not have(LARGE_TABLES):
+    elif abstraction == "large" and not have(large_tables):
         needed += TABLES_BYTES + LARGE_TABLES_BYTES
         steps.append(f"lookup tables about {rough_duration(TABLES_SECONDS)} and "
                      f"{size(TABLES_BYTES + LARGE_TABLES_BYTES)}")

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -18,13 +19,30 @@ namespace {
 const char* const roundFileNames[4] = {"preflop", "flop", "turn", "river"};
 const char* const roundNames[4] = {"pre-flop", "flop", "turn", "river"};
 
-// Equity cells of the ranking histogram.
+// Equity cells of the ranking histogram, and the coarser cells of the
+// spread within one mean run (a histogram per run).
 constexpr uint64_t CELLS = uint64_t(1) << 20;
+constexpr uint64_t SPREAD_CELLS = uint64_t(1) << 14;
 
-uint64_t cellOf(double equity) {
-  const double scaled = equity * static_cast<double>(CELLS);
+uint64_t cellOf(double value, uint64_t cells) {
+  const double scaled = value * static_cast<double>(cells);
   if (!(scaled > 0.0)) return 0;
-  return std::min<uint64_t>(CELLS - 1, static_cast<uint64_t>(scaled));
+  return std::min<uint64_t>(cells - 1, static_cast<uint64_t>(scaled));
+}
+
+// cellRun[c] = the run out of `runs` of the values in cell c, from the cells'
+// counts (`total` values in all): the run of the middle of the cell's share
+// in the ranking, so a cell holding many equal values lands where most of
+// them belong.
+void runsOfCells(const uint64_t* count, uint64_t cells, uint64_t total, int runs,
+                 uint16_t* cellRun) {
+  uint64_t below = 0;
+  for (uint64_t c = 0; c < cells; ++c) {
+    const double middle = static_cast<double>(below) + static_cast<double>(count[c]) / 2.0;
+    const auto run = static_cast<int>(middle * runs / static_cast<double>(total ? total : 1));
+    cellRun[c] = static_cast<uint16_t>(std::min(run, runs - 1));
+    below += count[c];
+  }
 }
 
 // Progress of a long pass: "N% done, about S s left" at every tenth.
@@ -67,8 +85,9 @@ bool holdEquity(EquityTables& tables, int round) {
 
 }  // namespace
 
-void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s* next,
-                             int seen, uint64_t n, const double* nextEquity, double* out) {
+void computeNextRoundMoments(const hand_indexer_s* indexer, const hand_indexer_s* next,
+                             int seen, uint64_t n, const double* nextEquity, double* mean,
+                             double* square) {
   const unsigned threads = threadCount(0);
   std::atomic<uint64_t> done{0};
   TenthLines progress(n);
@@ -81,16 +100,18 @@ void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s
         hand_unindex(indexer, 1, i, cards);
         uint64_t used = 0;
         for (int c = 0; c < seen; ++c) used |= uint64_t(1) << cards[c];
-        double sum = 0.0;
+        double sum = 0.0, sumOfSquares = 0.0;
         int count = 0;
         for (uint8_t c = 0; c < 52; ++c) {
           if (used >> c & 1) continue;
           cards[seen] = c;
           const double e = nextEquity[hand_index_last(next, cards)];
-          sum += e * e;
+          sum += e;
+          sumOfSquares += e * e;
           ++count;
         }
-        out[i] = sum / count;
+        if (mean) mean[i] = sum / count;
+        square[i] = sumOfSquares / count;
       }
       const uint64_t total = done.fetch_add(end - begin) + (end - begin);
       if (t == 0) progress.at(total);
@@ -101,38 +122,52 @@ void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s
 
 void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint16_t* out) {
   std::vector<uint64_t> count(CELLS, 0);
-  for (uint64_t i = 0; i < n; ++i) ++count[cellOf(equity[i])];
-  // A cell's bucket is that of the middle of its run in the ranking, so a
-  // cell holding many equal equities lands where most of them belong.
+  for (uint64_t i = 0; i < n; ++i) ++count[cellOf(equity[i], CELLS)];
   std::vector<uint16_t> cellBucket(CELLS);
-  uint64_t below = 0;
-  for (uint64_t c = 0; c < CELLS; ++c) {
-    const double middle = static_cast<double>(below) + static_cast<double>(count[c]) / 2.0;
-    const auto b = static_cast<int>(middle * buckets / static_cast<double>(n ? n : 1));
-    cellBucket[c] = static_cast<uint16_t>(std::min(b, buckets - 1));
-    below += count[c];
-  }
+  runsOfCells(count.data(), CELLS, n, buckets, cellBucket.data());
   TenthLines progress(n);
   constexpr uint64_t STEP = uint64_t(1) << 22;
   for (uint64_t i = 0; i < n; i += STEP) {
     const uint64_t end = std::min(n, i + STEP);
-    for (uint64_t k = i; k < end; ++k) out[k] = cellBucket[cellOf(equity[k])];
+    for (uint64_t k = i; k < end; ++k) out[k] = cellBucket[cellOf(equity[k], CELLS)];
     progress.at(end);
   }
 }
 
-std::string largeBucketTableProblem(const uint16_t* table, uint64_t n) {
+void computeNestedBuckets(uint64_t n, const double* mean, const double* spread, int meanRuns,
+                          int spreadRuns, uint16_t* out) {
+  computeLargeBuckets(n, mean, meanRuns, out);
+  // Each mean run ranks its own classes by spread, through its own histogram.
+  const auto runs = static_cast<uint64_t>(meanRuns);
+  std::vector<uint64_t> count(runs * SPREAD_CELLS, 0);
+  for (uint64_t i = 0; i < n; ++i) ++count[out[i] * SPREAD_CELLS + cellOf(spread[i], SPREAD_CELLS)];
+  std::vector<uint16_t> cellRun(runs * SPREAD_CELLS);
+  for (uint64_t run = 0; run < runs; ++run) {
+    const uint64_t* c = count.data() + run * SPREAD_CELLS;
+    uint64_t total = 0;
+    for (uint64_t k = 0; k < SPREAD_CELLS; ++k) total += c[k];
+    runsOfCells(c, SPREAD_CELLS, total, spreadRuns, cellRun.data() + run * SPREAD_CELLS);
+  }
   for (uint64_t i = 0; i < n; ++i)
-    if (table[i] >= LARGE_FINE_BUCKETS)
-      return "a bucket above " + std::to_string(LARGE_FINE_BUCKETS - 1) + " at entry " +
-             std::to_string(i);
+    out[i] = static_cast<uint16_t>(out[i] * spreadRuns +
+                                   cellRun[out[i] * SPREAD_CELLS + cellOf(spread[i], SPREAD_CELLS)]);
+}
+
+std::string largeBucketTableProblem(const uint16_t* table, uint64_t n, int limit) {
+  for (uint64_t i = 0; i < n; ++i)
+    if (table[i] >= limit)
+      return "a bucket above " + std::to_string(limit - 1) + " at entry " + std::to_string(i);
   return "";
 }
 
-LargeBuckets::LargeBuckets(EquityTables& tables, int buckets) : tables_(tables), buckets_(buckets) {
+LargeBuckets::LargeBuckets(EquityTables& tables, int buckets, int spreadRuns)
+    : tables_(tables), buckets_(buckets), spreadRuns_(spreadRuns) {
   if (buckets <= 0 || LARGE_FINE_BUCKETS % buckets != 0)
     throw std::invalid_argument("large buckets: " + std::to_string(buckets) +
                                 " does not divide the fine buckets");
+  if (spreadRuns <= 0 || buckets % spreadRuns != 0)
+    throw std::invalid_argument("large buckets: " + std::to_string(spreadRuns) +
+                                " spread runs do not divide " + std::to_string(buckets));
 }
 
 LargeBuckets::~LargeBuckets() = default;
@@ -141,22 +176,33 @@ std::string LargeBuckets::fileName(int round) {
   return std::string("lookup/large_buckets_") + roundFileNames[round];
 }
 
+std::string LargeBuckets::nestedFileName(int round, int meanRuns, int spreadRuns) {
+  return fileName(round) + "_" + std::to_string(meanRuns) + "x" + std::to_string(spreadRuns);
+}
+
+std::string LargeBuckets::tableName(int round) const {
+  return nested(round) ? nestedFileName(round, buckets_ / spreadRuns_, spreadRuns_)
+                       : fileName(round);
+}
+
 void LargeBuckets::load() {
   for (int round = 1; round < 4; ++round) loadRound(round);
 }
 
 void LargeBuckets::loadRound(int round) {
   const uint64_t n = tables_.getRoundSize(round);
-  const std::string name = fileName(round);
+  const std::string name = tableName(round);
+  const int limit = nested(round) ? buckets_ : LARGE_FINE_BUCKETS;
   if (table_file_ok(name, n * sizeof(uint16_t))) {
     std::cout << "Loading table " << name << "!" << std::endl;
     table_[round].reset(loadShortTable(name.c_str(), n));
-    if (tableAccepted(name, largeBucketTableProblem(table_[round].get(), n))) return;
+    if (tableAccepted(name, largeBucketTableProblem(table_[round].get(), n, limit))) return;
     table_[round].reset();
   }
-  // The river ranks by equity, the flop and turn by the mean squared equity
-  // after the next card. Only two-player tables are read; the three-player
-  // one (as large) comes in only when a round's equities must be generated.
+  // The river ranks by equity; the flop and turn by the mean squared equity
+  // after the next card, or, nested, by that equity's mean and spread. Only
+  // two-player tables are read; the three-player one (as large) comes in
+  // only when a round's equities must be generated.
   const bool last = round == 3;
   const int from = last ? round : round + 1;
   std::cout << "Making the large " << roundFileNames[round] << " buckets from the "
@@ -167,13 +213,22 @@ void LargeBuckets::loadRound(int round) {
     computeLargeBuckets(n, tables_.getEquityTable(2, round), LARGE_FINE_BUCKETS,
                         table_[round].get());
   } else {
+    std::unique_ptr<double[]> mean(nested(round) ? new double[n] : nullptr);
     std::unique_ptr<double[]> squares(new double[n]);
     std::cout << "Averaging the " << roundNames[from] << " equities of every "
               << roundNames[round] << " hand" << std::endl;
-    computeNextRoundSquares(tables_.getIndexer(round), tables_.getIndexer(from),
+    computeNextRoundMoments(tables_.getIndexer(round), tables_.getIndexer(from),
                             2 + (round == 1 ? 3 : 4), n, tables_.getEquityTable(2, from),
-                            squares.get());
-    computeLargeBuckets(n, squares.get(), LARGE_FINE_BUCKETS, table_[round].get());
+                            mean.get(), squares.get());
+    if (nested(round)) {
+      // The spread, twice the standard deviation, lies within [0, 1].
+      for (uint64_t i = 0; i < n; ++i)
+        squares[i] = 2.0 * std::sqrt(std::max(0.0, squares[i] - mean[i] * mean[i]));
+      computeNestedBuckets(n, mean.get(), squares.get(), buckets_ / spreadRuns_, spreadRuns_,
+                           table_[round].get());
+    } else {
+      computeLargeBuckets(n, squares.get(), LARGE_FINE_BUCKETS, table_[round].get());
+    }
   }
   saveShortTable(name.c_str(), table_[round].get(), n);
   if (brought) {
@@ -185,5 +240,6 @@ void LargeBuckets::loadRound(int round) {
 int LargeBuckets::bucket(int round, const uint8_t* cards) const {
   const hand_index_t index = hand_index_last(tables_.getIndexer(round), cards);
   if (round == 0) return static_cast<int>(index);
+  if (nested(round)) return table_[round][index];
   return static_cast<int>(uint32_t(table_[round][index]) * uint32_t(buckets_) / LARGE_FINE_BUCKETS);
 }

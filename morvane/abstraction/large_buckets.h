@@ -7,38 +7,51 @@
 // count, so that every bucket is played about as often and the training
 // visits each one. On the river the measure is the two-player equity (the
 // chance of beating one random hand, from the equity table). On the flop and
-// turn it is the mean of the squared equity over the next card (from the
-// next round's equity table): a hand that may improve or fall off then ranks
-// above one of the same mean equity that stays put, as the squared expected
-// hand strength of the literature does (Johanson et al., "Evaluating
-// State-Space Abstractions in Extensive-Form Games", 2013), so draws are not
-// pooled with made hands of the same equity. Equal equities always share a
-// bucket, and a higher equity never has a lower bucket. The ranking goes
-// through a histogram of 2^20 equity cells rather than a sort: two passes
-// over the table, no extra memory beyond the cells, for the 123 million
-// river classes. One table serves both seats: equity does not depend on the
-// seat.
+// turn the no-limit player's measure is the mean of the squared equity over
+// the next card (from the next round's equity table): a hand that may
+// improve or fall off then ranks above one of the same mean equity that
+// stays put, as the squared expected hand strength of the literature does
+// (Johanson et al., "Evaluating State-Space Abstractions in Extensive-Form
+// Games", 2013), so draws are not pooled with made hands of the same
+// equity. Equal equities always share a bucket, and a higher equity never
+// has a lower bucket. The ranking goes through a histogram of 2^20 equity
+// cells rather than a sort: two passes over the table, no extra memory
+// beyond the cells, for the 123 million river classes. One table serves
+// both seats: equity does not depend on the seat.
 //
-// Fine and coarse. The tables hold each class's run out of
+// Nested (the limit player's flop and turn). One number still pools a draw
+// with a made hand whose squared strength happens to match. The limit
+// player keeps two: over every way the board can end (the turn and river
+// cards from the flop, the river card from the turn), the mean of the river
+// equity and its spread (twice its standard deviation). The classes are cut
+// into LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS equal-share runs by the
+// mean, and each run into LARGE_LIMIT_SPREAD_RUNS by the spread, a crude
+// form of the distribution-aware buckets of the same paper. With 240 runs
+// of 10 this took a local best response from 172 to 142 mbb/g at the same
+// training. These tables hold the bucket itself, by their shape
+// ("lookup/large_buckets_flop_240x10", "_turn_240x10").
+//
+// Fine and coarse. The other tables hold each class's run out of
 // LARGE_FINE_BUCKETS (two bytes per class of the round: flop 2.6 MB, turn
 // 28 MB, river 246 MB, as "lookup/large_buckets_flop", "_turn" and
 // "_river"). A player with B buckets per round, B a divisor of
 // LARGE_FINE_BUCKETS, reads fine * B / LARGE_FINE_BUCKETS, which is exactly
 // the run out of B the same ranking gives (floor(floor(x F) / (F / B)) =
-// floor(x B)). So one set of tables serves both players, each at its count.
+// floor(x B)). So one river table serves both players, each at its count.
 //
 // Why those counts: the training visits each (betting, bucket) pair about
 // iterations / B times. The limit tree is small (6,378 decisions), so its
-// player affords 2,000 buckets and still visits each pair 12,500 times in
-// its 25 million deals. The no-limit tree has four times as many decisions
-// and a sixth of the deals; at 1,000 buckets its player gave a local best
+// player affords 2,400 buckets and still visits each pair over 10,000 times
+// in its 25 million deals (12,000 flop buckets, visited a tenth as often,
+// did worse). The no-limit tree has four times as many decisions and a
+// sixth of the deals; at 1,000 buckets its player gave a local best
 // response a quarter less but lost to the standard player head to head, so
 // it keeps 200 (and its strategy files stay valid).
 //
 // The tables are made from the two-player equity tables on first use (the
-// turn's, the longest, in about a minute on two cores), with progress lines
-// and the time left, and refused (made again) when their size is not the
-// round's class count or an entry is not a fine bucket.
+// nested flop, the longest, in about a minute on two cores), with progress
+// lines and the time left, and refused (made again) when their size is not
+// the round's class count or an entry is not a bucket of their kind.
 #ifndef MORVANE_LARGE_BUCKETS_H
 #define MORVANE_LARGE_BUCKETS_H
 
@@ -55,36 +68,53 @@ constexpr int LARGE_PREFLOP_BUCKETS = 169;
 constexpr int LARGE_FINE_BUCKETS = 60000;
 // Buckets per later round of the no-limit and of the limit large player.
 constexpr int LARGE_NOLIMIT_BUCKETS = 200;
-constexpr int LARGE_LIMIT_BUCKETS = 2000;
+constexpr int LARGE_LIMIT_BUCKETS = 2400;
+// Spread runs within each mean run of the limit player's flop and turn.
+constexpr int LARGE_LIMIT_SPREAD_RUNS = 10;
 static_assert(LARGE_FINE_BUCKETS % LARGE_NOLIMIT_BUCKETS == 0 &&
-              LARGE_FINE_BUCKETS % LARGE_LIMIT_BUCKETS == 0);
+              LARGE_FINE_BUCKETS % LARGE_LIMIT_BUCKETS == 0 &&
+              LARGE_LIMIT_BUCKETS % LARGE_LIMIT_SPREAD_RUNS == 0);
 
 // Bucket of each of n classes from its equity: its equal-share run out of
 // `buckets` (at most 65,536), by the histogram rule above. Entries must be
 // within [0, 1].
 void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint16_t* out);
 
-// out[i] = the mean over every card c not in class i of `indexer`'s second
-// round (`seen` cards) of nextEquity[class of i's cards and c]^2, for the n
-// classes of that round; `next` indexes the hands one card longer. On every
-// core, with progress lines.
-void computeNextRoundSquares(const hand_indexer_s* indexer, const hand_indexer_s* next,
-                             int seen, uint64_t n, const double* nextEquity, double* out);
+// Nested buckets of n classes: the class's equal-share run out of `meanRuns`
+// by `mean` (computeLargeBuckets), times `spreadRuns`, plus its equal-share
+// run by `spread` among the classes of that mean run. Both within [0, 1].
+void computeNestedBuckets(uint64_t n, const double* mean, const double* spread, int meanRuns,
+                          int spreadRuns, uint16_t* out);
+
+// square[i] (and mean[i], unless null) = the mean over every card c not in
+// class i of `indexer`'s second round (`seen` cards) of
+// nextEquity[class of i's cards and c]^2 (and of nextEquity itself), for
+// the n classes of that round; `next` indexes the hands one card longer. On
+// every core, with progress lines.
+void computeNextRoundMoments(const hand_indexer_s* indexer, const hand_indexer_s* next,
+                             int seen, uint64_t n, const double* nextEquity, double* mean,
+                             double* square);
 
 // Why a large bucket table of n entries is damaged, or "" when every entry
-// is a fine bucket (below LARGE_FINE_BUCKETS).
-std::string largeBucketTableProblem(const uint16_t* table, uint64_t n);
+// is below `limit` (a fine bucket by default).
+std::string largeBucketTableProblem(const uint16_t* table, uint64_t n,
+                                    int limit = LARGE_FINE_BUCKETS);
 
 class LargeBuckets {
  public:
   // Borrows the indexers (and, while tables are made, the equity tables) of
   // `tables`, which must outlive this object. `buckets`: per later round, a
-  // divisor of LARGE_FINE_BUCKETS.
-  LargeBuckets(EquityTables& tables, int buckets);
+  // divisor of LARGE_FINE_BUCKETS. `spreadRuns` above 1: the flop and turn
+  // buckets are nested, buckets / spreadRuns mean runs of spreadRuns each.
+  LargeBuckets(EquityTables& tables, int buckets, int spreadRuns = 1);
   ~LargeBuckets();
 
   // File of a round's table (rounds 1 to 3; the pre-flop needs none).
   static std::string fileName(int round);
+  // File of a round's nested table (the flop and turn), by its shape.
+  static std::string nestedFileName(int round, int meanRuns, int spreadRuns);
+  // The file this object reads for a round.
+  std::string tableName(int round) const;
   // Loads the tables of rounds 1 to 3, making the missing or damaged ones
   // from the two-player equity tables (loaded or made as needed, and
   // released again once the table is made).
@@ -96,9 +126,11 @@ class LargeBuckets {
 
  private:
   void loadRound(int round);
+  bool nested(int round) const { return spreadRuns_ > 1 && round < 3; }
 
   EquityTables& tables_;
   int buckets_;
+  int spreadRuns_;
   std::unique_ptr<uint16_t[]> table_[4];
 };
 

@@ -129,7 +129,7 @@ std::unique_ptr<CFR> LimitHoldemAgent::makeSolver() const {
 void LimitHoldemAgent::loadLargeTables() {
   tables = std::make_unique<EquityTables>();
   tables->setStreetSolver(solveStreetGame);
-  largeBuckets = std::make_unique<LargeBuckets>(*tables, LARGE_LIMIT_BUCKETS);
+  largeBuckets = std::make_unique<LargeBuckets>(*tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
   largeBuckets->load();
   static_cast<LargeHoldemSolver&>(*solver).setBuckets(largeBuckets.get());
 }

@@ -33,13 +33,14 @@
 //
 // The large abstraction (two-player limit only) keys its information sets by
 // the buckets of large_buckets.h instead: the 169 pre-flop classes and
-// LARGE_LIMIT_BUCKETS (2,000) buckets on each later round, 12,756,000
-// information sets. Its strategy, trained with discounted CFR by blocks on
-// the flat store for LARGE_TRAINING_ITERATIONS deals (about 28 minutes of one
-// core: its tree of 6,378 decisions is too small for the pass's threads to
-// pay), lives in its own file (LARGE_STRATEGY_FILE), never in the standard
-// one; it reads only its own bucket tables, made on first use from the
-// two-player equity tables.
+// LARGE_LIMIT_BUCKETS (2,400) buckets on each later round (nested by mean
+// and spread on the flop and turn), 15,307,200 information sets. Its
+// strategy, trained with discounted CFR by blocks on the flat store for
+// LARGE_TRAINING_ITERATIONS deals (each deal's pass split over every core),
+// lives in its own file (LARGE_STRATEGY_FILE), never in the standard one; it
+// reads only its own bucket tables, made on first use from the two-player
+// equity tables. A file of the earlier 2,000 buckets lacks the keys of the
+// last 400 and is refused, then trained over.
 //
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction

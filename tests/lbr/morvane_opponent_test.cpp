@@ -177,12 +177,14 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   ToolRun run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err,
-            "ERROR: no usable bucket table lookup/large_buckets_flop (run morvane --abstraction "
-            "large once in this directory)\n");
-  for (int round = 1; round < 4; ++round) {
-    const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
+            "ERROR: no usable bucket table lookup/large_buckets_flop_240x10 (run morvane "
+            "--abstraction large once in this directory)\n");
+  const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
+  for (int round = 1; round < 4; ++round)
     ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t)));
-  }
+  // The limit player's nested flop and turn tables.
+  for (int round = 1; round < 3; ++round)
+    ASSERT_TRUE(sparseFile(LargeBuckets::nestedFileName(round, 240, 10), sizes[round] * sizeof(uint16_t)));
   run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.err,
             "ERROR: no strategy strategies/holdem.limit.2p.large/strategy (run morvane "
@@ -237,6 +239,8 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
   for (int round = 1; round < 4; ++round) std::filesystem::remove(LargeBuckets::fileName(round));
+  for (int round = 1; round < 3; ++round)
+    std::filesystem::remove(LargeBuckets::nestedFileName(round, 240, 10));
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ namespace {
 
 constexpr uint64_t kFlop = 1286792, kTurn = 13960050, kRiver = 123156254;
 
+std::string limitTableName(int round) {
+  return LargeBuckets::nestedFileName(round, LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS,
+                                      LARGE_LIMIT_SPREAD_RUNS);
+}
+
 // A working directory for the large agent: the game files, and sparse large
 // bucket tables (every hand in bucket 0) that load without being made.
 bool makeLargeWorkDir(const std::string& dir) {
@@ -30,6 +35,9 @@ bool makeLargeWorkDir(const std::string& dir) {
   bool ok = true;
   for (int round = 1; round < 4; ++round)
     ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t));
+  // The limit player's nested flop and turn tables.
+  for (int round = 1; round < 3; ++round)
+    ok = ok && sparseFile(dir + "/" + limitTableName(round), sizes[round] * sizeof(uint16_t));
   return ok;
 }
 
@@ -109,6 +117,62 @@ TEST(LargeBuckets, EqualSharesInEquityOrderWithTiesTogether) {
   EXPECT_THROW(LargeBuckets(tables, 0), std::invalid_argument);
 }
 
+// Nested buckets: mean runs first, then each run cut by spread, every
+// bucket its share.
+TEST(LargeBuckets, NestedBucketsRankBySpreadWithinEachMeanRun) {
+  // Eight classes, two mean runs of two spread runs: the four lowest means
+  // form run 0, and within each run the two lowest spreads come first.
+  const double mean[8] = {0.1, 0.2, 0.3, 0.4, 0.9, 0.8, 0.7, 0.6};
+  const double spread[8] = {0.9, 0.1, 0.5, 0.2, 0.0, 0.3, 0.6, 0.2};
+  uint16_t out[8];
+  testing::internal::CaptureStdout();
+  computeNestedBuckets(8, mean, spread, 2, 2, out);
+  const std::vector<int> expected = {1, 0, 1, 0, 2, 3, 3, 2};
+  EXPECT_EQ(std::vector<int>(out, out + 8), expected);
+
+  // Many classes: the mean run is the one computeLargeBuckets gives, spread
+  // ranks within it, and every bucket holds its share within a tenth.
+  const uint64_t n = 240000;
+  constexpr int kMeanRuns = 24, kSpreadRuns = 10, kBuckets = kMeanRuns * kSpreadRuns;
+  std::vector<double> m(n), s(n);
+  uint64_t h = 88172645463325252ull;
+  for (uint64_t i = 0; i < n; ++i) {
+    h ^= h << 13, h ^= h >> 7, h ^= h << 17;
+    m[i] = (h >> 11) * 0x1.0p-53;
+    s[i] = (h & 0xfffff) * 0x1.0p-20 * m[i];  // spread grows with the mean, as it does
+  }
+  std::vector<uint16_t> nested(n), runs(n);
+  computeNestedBuckets(n, m.data(), s.data(), kMeanRuns, kSpreadRuns, nested.data());
+  computeLargeBuckets(n, m.data(), kMeanRuns, runs.data());
+  testing::internal::GetCapturedStdout();
+  std::vector<uint64_t> count(kBuckets, 0);
+  for (uint64_t i = 0; i < n; ++i) {
+    ASSERT_EQ(nested[i] / kSpreadRuns, runs[i]) << i;
+    ++count[nested[i]];
+  }
+  for (uint64_t i = 1; i < n; ++i)
+    for (uint64_t j : {i / 2, i / 3 + 7}) {
+      if (runs[i] != runs[j]) continue;
+      if (s[i] < s[j]) {
+        ASSERT_LE(nested[i], nested[j]) << i << " " << j;
+      }
+    }
+  for (int b = 0; b < kBuckets; ++b) {
+    EXPECT_GT(count[b], n / kBuckets * 9 / 10) << b;
+    EXPECT_LT(count[b], n / kBuckets * 11 / 10) << b;
+  }
+
+  // Spread runs must divide the buckets.
+  EquityTables tables;
+  EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 7), std::invalid_argument);
+  EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 0), std::invalid_argument);
+  EXPECT_EQ(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS).tableName(1),
+            "lookup/large_buckets_flop_240x10");
+  EXPECT_EQ(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS).tableName(3),
+            "lookup/large_buckets_river");
+  EXPECT_EQ(LargeBuckets(tables, LARGE_NOLIMIT_BUCKETS).tableName(1), "lookup/large_buckets_flop");
+}
+
 // The flop table is made from a test-made turn equity table (the turn and
 // river ones are given); a damaged table is made again; the pre-flop keeps
 // its 169 classes.
@@ -146,8 +210,9 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   const uint64_t sample = 20000;
   std::vector<double> squares(sample);
   testing::internal::CaptureStdout();
-  computeNextRoundSquares(tables.getIndexer(1), tables.getIndexer(2), 5, sample, turn.get(),
-                          squares.data());
+  std::vector<double> means(sample);
+  computeNextRoundMoments(tables.getIndexer(1), tables.getIndexer(2), 5, sample, turn.get(),
+                          means.data(), squares.data());
   testing::internal::GetCapturedStdout();
   for (uint64_t i = 0; i < sample; ++i)
     for (uint64_t j : {i / 2, i / 3 + 7}) {
@@ -160,24 +225,40 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
         ASSERT_EQ(bi, bj) << i << " " << j;
       }
     }
-  // A flop hand's measure is the mean of its 47 turns' squares.
+  // A flop hand's measure is the mean of its 47 turns' squares (and the
+  // nested buckets' mean that of the turns' equities).
   uint8_t cards[7];
   ASSERT_TRUE(hand_unindex(tables.getIndexer(1), 1, 12345, cards));
   const uint8_t flopHand[5] = {cards[0], cards[1], cards[2], cards[3], cards[4]};
-  double sum = 0.0;
+  double sum = 0.0, plain = 0.0;
   int turns = 0;
   for (uint8_t c = 0; c < 52; ++c) {
     if (std::count(cards, cards + 5, c)) continue;
     cards[5] = c;
     const double e = turn[hand_index_last(tables.getIndexer(2), cards)];
     sum += e * e;
+    plain += e;
     ++turns;
   }
   EXPECT_EQ(turns, 47);
   EXPECT_DOUBLE_EQ(squares[12345], sum / 47);
+  EXPECT_DOUBLE_EQ(means[12345], plain / 47);
   EXPECT_EQ(large.bucket(1, flopHand), flop[12345] * LARGE_LIMIT_BUCKETS / LARGE_FINE_BUCKETS);
 
-  // Pre-flop: the 169 classes, suits aside.
+  // The limit player's nested tables are read by their shape's name, each
+  // entry a bucket as it is.
+  std::vector<uint16_t> shaped(kFlop);
+  for (uint64_t i = 0; i < kFlop; ++i) shaped[i] = static_cast<uint16_t>(i % LARGE_LIMIT_BUCKETS);
+  saveShortTable(limitTableName(1).c_str(), shaped.data(), kFlop);
+  LargeBuckets nested(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
+  testing::internal::CaptureStdout();
+  nested.load();
+  const std::string loaded = testing::internal::GetCapturedStdout();
+  EXPECT_NE(loaded.find("Loading table lookup/large_buckets_flop_240x10!"), std::string::npos);
+  EXPECT_EQ(loaded.find("Making"), std::string::npos) << loaded;
+  EXPECT_EQ(nested.bucket(1, flopHand), 12345 % LARGE_LIMIT_BUCKETS);
+
+  // Pre-flop: the 169 classes, suits aside.  // Pre-flop: the 169 classes, suits aside.
   std::set<int> classes;
   for (uint8_t a = 0; a < 52; ++a)
     for (uint8_t b = a + 1; b < 52; ++b) {
@@ -283,12 +364,12 @@ TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
   auto agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Training hold'em agent with 20 iterations"), std::string::npos);
-  EXPECT_NE(out.find("Number of information sets: 12756000"), std::string::npos) << out;
+  EXPECT_NE(out.find("Number of information sets: 15307200"), std::string::npos) << out;
   EXPECT_TRUE(file_exist("strategies/holdem.limit.2p.large/strategy"));
   EXPECT_FALSE(std::filesystem::exists("strategies/holdem.limit.2p"));
-  // Its keys reach bucket 1999.
-  EXPECT_TRUE(agent->getSolver()->lookupNode("1:0:1999:"));
-  EXPECT_FALSE(agent->getSolver()->lookupNode("1:0:2000:"));
+  // Its keys reach bucket 2399.
+  EXPECT_TRUE(agent->getSolver()->lookupNode("1:0:2399:"));
+  EXPECT_FALSE(agent->getSolver()->lookupNode("1:0:2400:"));
 
   // The query covers a state for any hand, all in bucket 0 here.
   State state;

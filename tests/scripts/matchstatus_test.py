@@ -119,6 +119,11 @@ class FirstStart(unittest.TestCase):
             open(os.path.join(self.run_dir, path), "w").close()
         self.assertIn("large bucket tables about 1 min and 276.8 MB, then training",
                       self.plan(game, abstraction="large").stdout)
+        # The no-limit player's bucket tables are not all the limit player's.
+        for path in matchstatus.LARGE_TABLES["holdem.nolimit.2p.reverse_blinds"]:
+            open(os.path.join(self.run_dir, path), "w").close()
+        self.assertNotIn("bucket tables", self.plan("holdem.nolimit.2p.reverse_blinds", abstraction="large").stdout)
+        self.assertIn("large bucket tables", self.plan(game, abstraction="large").stdout)
         # The standard player's needs are another matter.
         self.assertIn("training about 3 s", self.plan(game).stdout)
         self.assertEqual(self.plan("holdem.limit.3p", abstraction="large").stdout, "")

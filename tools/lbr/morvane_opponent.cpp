@@ -15,8 +15,13 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
   // large abstraction's).
   const uint64_t classes[4] = {169, 1286792, 13960050, 123156254};
   if (abstraction == "large") {
+    // The limit player reads nested flop and turn tables of its own.
+    const bool limit = game->bettingType == limitBetting;
     for (int round = 1; round < 4; ++round) {
-      const std::string path = LargeBuckets::fileName(round);
+      const std::string path =
+          limit && round < 3 ? LargeBuckets::nestedFileName(round, LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS,
+                                                            LARGE_LIMIT_SPREAD_RUNS)
+                             : LargeBuckets::fileName(round);
       if (!table_file_ok(path, classes[round] * sizeof(uint16_t)))
         return "no usable bucket table " + path +
                " (run morvane --abstraction large once in this directory)";
