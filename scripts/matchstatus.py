@@ -337,7 +337,7 @@ BUCKET_TABLES = [f"lookup/holdem_{r}_{p}p_{pos}" for r in TABLE_ROUNDS for p in 
 # tables, made from the two-player equity tables (all lookup tables when
 # those are missing too).
 LARGE_GAMES = {
-    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 18 * 60, 1377.6e6, True),
+    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 21 * 60, 1653.2e6, True),
     "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 30 * 60, 373.2e6, True),
 }
 # The no-limit player reads the three shared tables; the limit player its own

@@ -21,15 +21,15 @@
 //
 // Nested (the limit player's flop and turn). One number still pools a draw
 // with a made hand whose squared strength happens to match. The limit
-// player keeps two: over every way the board can end (the turn and river
-// cards from the flop, the river card from the turn), the mean of the river
-// equity and its spread (twice its standard deviation). The classes are cut
-// into LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS equal-share runs by the
-// mean, and each run into LARGE_LIMIT_SPREAD_RUNS by the spread, a crude
-// form of the distribution-aware buckets of the same paper. With 240 runs
-// of 10 this took a local best response from 172 to 142 mbb/g at the same
-// training. These tables hold the bucket itself, by their shape
-// ("lookup/large_buckets_flop_240x10", "_turn_240x10").
+// player keeps two: the mean of the equity after the next card and its
+// spread (twice its standard deviation over that card). The classes are
+// cut into LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS equal-share runs by
+// the mean, and each run into LARGE_LIMIT_SPREAD_RUNS by the spread, a
+// crude form of the distribution-aware buckets of the same paper. With 240
+// runs of 10 a local best response won 142 mbb/g instead of 172 from the
+// same training (the river equity over both cards to come, from the flop,
+// gave 147). These tables hold the bucket itself and are named by their
+// shape ("lookup/large_buckets_flop_240x10", "_turn_240x10").
 //
 // Fine and coarse. The other tables hold each class's run out of
 // LARGE_FINE_BUCKETS (two bytes per class of the round: flop 2.6 MB, turn
@@ -42,14 +42,14 @@
 // Why those counts: the training visits each (betting, bucket) pair about
 // iterations / B times. The limit tree is small (6,378 decisions), so its
 // player affords 2,400 buckets and still visits each pair over 10,000 times
-// in its 25 million deals (12,000 flop buckets, visited a tenth as often,
-// did worse). The no-limit tree has four times as many decisions and a
+// in its 25 million deals (12,000 flop buckets, each visited a sixth as
+// often as 2,000, did worse). The no-limit tree has four times as many decisions and a
 // sixth of the deals; at 1,000 buckets its player gave a local best
 // response a quarter less but lost to the standard player head to head, so
 // it keeps 200 (and its strategy files stay valid).
 //
 // The tables are made from the two-player equity tables on first use (the
-// nested flop, the longest, in about a minute on two cores), with progress
+// turn's, the longest, in about a minute on two cores), with progress
 // lines and the time left, and refused (made again) when their size is not
 // the round's class count or an entry is not a bucket of their kind.
 #ifndef MORVANE_LARGE_BUCKETS_H

@@ -112,7 +112,7 @@ class FirstStart(unittest.TestCase):
         game = "holdem.limit.2p.reverse_blinds"
         self.assertEqual(self.plan(game, abstraction="large").stdout,
                          f"morvane: first start for {game} (large abstraction): lookup tables about 16 min "
-                         "and 5.8 GB, then training about 18 min and 1.4 GB; later starts load them\n")
+                         "and 5.8 GB, then training about 21 min and 1.7 GB; later starts load them\n")
         # With the equity tables there, only its own bucket tables are made.
         for path in ["lookup/flop_2p", "lookup/turn_2p", "lookup/river_2p"] + matchstatus.BUCKET_TABLES:
             os.makedirs(os.path.dirname(os.path.join(self.run_dir, path)), exist_ok=True)
