@@ -180,9 +180,9 @@ std::string LargeBuckets::nestedFileName(int round, int meanRuns, int spreadRuns
   return fileName(round) + "_" + std::to_string(meanRuns) + "x" + std::to_string(spreadRuns);
 }
 
-std::string LargeBuckets::tableName(int round) const {
-  return nested(round) ? nestedFileName(round, buckets_ / spreadRuns_, spreadRuns_)
-                       : fileName(round);
+std::string LargeBuckets::tableName(int round, int buckets, int spreadRuns) {
+  return spreadRuns > 1 && round < 3 ? nestedFileName(round, buckets / spreadRuns, spreadRuns)
+                                     : fileName(round);
 }
 
 void LargeBuckets::load() {

@@ -43,10 +43,10 @@
 // iterations / B times. The limit tree is small (6,378 decisions), so its
 // player affords 2,400 buckets and still visits each pair over 10,000 times
 // in its 25 million deals (12,000 flop buckets, each visited a sixth as
-// often as 2,000, did worse). The no-limit tree has four times as many decisions and a
-// sixth of the deals; at 1,000 buckets its player gave a local best
-// response a quarter less but lost to the standard player head to head, so
-// it keeps 200 (and its strategy files stay valid).
+// often as 2,000, did worse). The no-limit tree has four times as many
+// decisions and a sixth of the deals; at 1,000 buckets its player gave a
+// local best response a quarter less but lost to the standard player head
+// to head, so it keeps 200 (and its strategy files stay valid).
 //
 // The tables are made from the two-player equity tables on first use (the
 // turn's, the longest, in about a minute on two cores), with progress
@@ -113,8 +113,10 @@ class LargeBuckets {
   static std::string fileName(int round);
   // File of a round's nested table (the flop and turn), by its shape.
   static std::string nestedFileName(int round, int meanRuns, int spreadRuns);
-  // The file this object reads for a round.
-  std::string tableName(int round) const;
+  // The file a player of `buckets` and `spreadRuns` reads for a round, and
+  // the one this object reads.
+  static std::string tableName(int round, int buckets, int spreadRuns);
+  std::string tableName(int round) const { return tableName(round, buckets_, spreadRuns_); }
   // Loads the tables of rounds 1 to 3, making the missing or damaged ones
   // from the two-player equity tables (loaded or made as needed, and
   // released again once the table is made).

@@ -20,8 +20,7 @@ namespace {
 constexpr uint64_t kFlop = 1286792, kTurn = 13960050, kRiver = 123156254;
 
 std::string limitTableName(int round) {
-  return LargeBuckets::nestedFileName(round, LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS,
-                                      LARGE_LIMIT_SPREAD_RUNS);
+  return LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
 }
 
 // A working directory for the large agent: the game files, and sparse large

@@ -19,9 +19,8 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
     const bool limit = game->bettingType == limitBetting;
     for (int round = 1; round < 4; ++round) {
       const std::string path =
-          limit && round < 3 ? LargeBuckets::nestedFileName(round, LARGE_LIMIT_BUCKETS / LARGE_LIMIT_SPREAD_RUNS,
-                                                            LARGE_LIMIT_SPREAD_RUNS)
-                             : LargeBuckets::fileName(round);
+          limit ? LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS)
+                : LargeBuckets::tableName(round, LARGE_NOLIMIT_BUCKETS, 1);
       if (!table_file_ok(path, classes[round] * sizeof(uint16_t)))
         return "no usable bucket table " + path +
                " (run morvane --abstraction large once in this directory)";
