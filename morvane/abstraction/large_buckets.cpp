@@ -176,13 +176,10 @@ std::string LargeBuckets::fileName(int round) {
   return std::string("lookup/large_buckets_") + roundFileNames[round];
 }
 
-std::string LargeBuckets::nestedFileName(int round, int meanRuns, int spreadRuns) {
-  return fileName(round) + "_" + std::to_string(meanRuns) + "x" + std::to_string(spreadRuns);
-}
-
 std::string LargeBuckets::tableName(int round, int buckets, int spreadRuns) {
-  return spreadRuns > 1 && round < 3 ? nestedFileName(round, buckets / spreadRuns, spreadRuns)
-                                     : fileName(round);
+  if (!nested(round, spreadRuns)) return fileName(round);
+  return fileName(round) + "_" + std::to_string(buckets / spreadRuns) + "x" +
+         std::to_string(spreadRuns);
 }
 
 void LargeBuckets::load() {

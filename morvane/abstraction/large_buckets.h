@@ -111,8 +111,6 @@ class LargeBuckets {
 
   // File of a round's table (rounds 1 to 3; the pre-flop needs none).
   static std::string fileName(int round);
-  // File of a round's nested table (the flop and turn), by its shape.
-  static std::string nestedFileName(int round, int meanRuns, int spreadRuns);
   // The file a player of `buckets` and `spreadRuns` reads for a round, and
   // the one this object reads.
   static std::string tableName(int round, int buckets, int spreadRuns);
@@ -128,7 +126,8 @@ class LargeBuckets {
 
  private:
   void loadRound(int round);
-  bool nested(int round) const { return spreadRuns_ > 1 && round < 3; }
+  static bool nested(int round, int spreadRuns) { return spreadRuns > 1 && round < 3; }
+  bool nested(int round) const { return nested(round, spreadRuns_); }
 
   EquityTables& tables_;
   int buckets_;
