@@ -109,9 +109,22 @@ NolimitLargeAgent::Options NolimitLargeAgent::options(const State& state, uint8_
 void NolimitLargeAgent::probabilities(const Options& options, const State& state, const uint8_t* hole,
                                       double* out) const {
   double p[NolimitTree::MAX_ACTIONS];
+  const int n = tree_->decision(options.decision).numActions;
   solver_->probabilities(options.decision, bucket(state, hole), p);
+  threshold(p, n, PLAY_THRESHOLD);
   std::fill(out, out + options.actions.size(), 0.0);
-  for (int a = 0; a < tree_->decision(options.decision).numActions; ++a) out[options.sentAs[a]] += p[a];
+  for (int a = 0; a < n; ++a) out[options.sentAs[a]] += p[a];
+}
+
+void NolimitLargeAgent::threshold(double* p, int n, double threshold) {
+  double kept = 0.0;
+  int likeliest = 0;
+  for (int a = 0; a < n; ++a) {
+    if (p[a] >= threshold) kept += p[a];
+    if (p[a] > p[likeliest]) likeliest = a;
+  }
+  for (int a = 0; a < n; ++a)
+    p[a] = kept > 0.0 ? (p[a] >= threshold ? p[a] / kept : 0.0) : (a == likeliest ? 1.0 : 0.0);
 }
 
 NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t seat, const uint8_t* hole,

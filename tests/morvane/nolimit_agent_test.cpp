@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "abstraction/bet_abstraction.h"
 #include "holdem_agent_support.h"
@@ -61,6 +62,24 @@ std::string* NolimitLarge::output = nullptr;
 
 }  // namespace
 
+TEST(NolimitLargeThreshold, DropsRareActionsAndKeepsTheLikeliestWhenNoneIsCommon) {
+  const auto thresholded = [](std::vector<double> p, double t) {
+    NolimitLargeAgent::threshold(p.data(), static_cast<int>(p.size()), t);
+    return p;
+  };
+  // Below the threshold dropped, at it kept, the rest scaled to 1.
+  const std::vector<double> p = thresholded({0.05, 0.6, 0.1, 0.25}, 0.1);
+  EXPECT_EQ(p[0], 0.0);
+  EXPECT_NEAR(p[1], 0.6 / 0.95, 1e-12);
+  EXPECT_NEAR(p[2], 0.1 / 0.95, 1e-12);
+  EXPECT_NEAR(p[3], 0.25 / 0.95, 1e-12);
+  // Nothing reaches it: the likeliest, the first of equals, is played.
+  EXPECT_EQ(thresholded({0.3, 0.4, 0.3}, 0.5), (std::vector<double>{0.0, 1.0, 0.0}));
+  EXPECT_EQ(thresholded({0.5, 0.5}, 0.6), (std::vector<double>{1.0, 0.0}));
+  // A threshold of 0 leaves the strategy as it is.
+  EXPECT_EQ(thresholded({0.0, 0.25, 0.75}, 0.0), (std::vector<double>{0.0, 0.25, 0.75}));
+}
+
 TEST_F(NolimitLarge, TrainsOnFirstStartIntoItsOwnFileAndLoadsItLater) {
   EXPECT_NE(output->find("Training hold'em agent with 30 iterations"), std::string::npos) << *output;
   EXPECT_NE(output->find("Information sets: 8794816 over 43984 betting decisions"), std::string::npos);
@@ -97,6 +116,8 @@ TEST_F(NolimitLarge, SendsOnlyLegalActionsAndReadsEveryRaise) {
       State copy = state;
       EXPECT_TRUE(isValidAction(agent->solver().tree().game(), &copy, 0, &a)) << text;
       EXPECT_FALSE(a.type == a_fold && state.spent[seat] == state.maxSpent) << text;
+      // Thresholded: an action is not played or played at least this often.
+      EXPECT_TRUE(c.probabilities[i] == 0.0 || c.probabilities[i] >= NolimitLargeAgent::PLAY_THRESHOLD) << text;
       total += c.probabilities[i];
     }
     EXPECT_NEAR(total, 1.0, 1e-9) << text;
