@@ -116,15 +116,15 @@ void NolimitLargeAgent::probabilities(const Options& options, const State& state
   for (int a = 0; a < n; ++a) out[options.sentAs[a]] += p[a];
 }
 
-void NolimitLargeAgent::threshold(double* p, int n, double threshold) {
+void NolimitLargeAgent::threshold(double* p, int n, double minimum) {
   double kept = 0.0;
   int likeliest = 0;
   for (int a = 0; a < n; ++a) {
-    if (p[a] >= threshold) kept += p[a];
+    if (p[a] >= minimum) kept += p[a];
     if (p[a] > p[likeliest]) likeliest = a;
   }
   for (int a = 0; a < n; ++a)
-    p[a] = kept > 0.0 ? (p[a] >= threshold ? p[a] / kept : 0.0) : (a == likeliest ? 1.0 : 0.0);
+    p[a] = kept > 0.0 ? (p[a] >= minimum ? p[a] / kept : 0.0) : (a == likeliest ? 1.0 : 0.0);
 }
 
 NolimitLargeAgent::Choice NolimitLargeAgent::choice(const State& state, uint8_t seat, const uint8_t* hole,

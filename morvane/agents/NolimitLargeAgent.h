@@ -82,10 +82,10 @@ class NolimitLargeAgent : public PokerAgent {
   Choice choice(const State& state, uint8_t seat, const uint8_t* hole,
                 const std::function<double(int)>& draw) const;
 
-  // Zeroes the probabilities of p[0..n) below `threshold` and scales the
+  // Zeroes the probabilities of p[0..n) below `minimum` and scales the
   // rest to sum to 1; when none reaches it, the likeliest (the first of
   // equals) gets 1.
-  static void threshold(double* p, int n, double threshold);
+  static void threshold(double* p, int n, double minimum);
 
   const NolimitCFR& solver() const { return *solver_; }
 
