@@ -337,13 +337,17 @@ BUCKET_TABLES = [f"lookup/holdem_{r}_{p}p_{pos}" for r in TABLE_ROUNDS for p in 
 # tables, made from the two-player equity tables (all lookup tables when
 # those are missing too).
 LARGE_GAMES = {
-    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy"], 21 * 60, 1653.2e6, True),
+    # The limit strategy's note names the bucket tables it was trained on; a
+    # strategy without one is trained again.
+    "holdem.limit.2p.reverse_blinds": (["strategies/holdem.limit.2p.large/strategy",
+                                        "strategies/holdem.limit.2p.large/strategy.buckets"],
+                                       21 * 60, 1653.2e6, True),
     "holdem.nolimit.2p.reverse_blinds": (["strategies/holdem.nolimit.2p.large/strategy"], 30 * 60, 373.2e6, True),
 }
 # The no-limit player reads the three shared tables; the limit player its own
-# nested flop and turn tables and the shared river one.
+# clustered flop and turn tables and the shared river one.
 LARGE_TABLES = {
-    "holdem.limit.2p.reverse_blinds": ["lookup/large_buckets_flop_240x10", "lookup/large_buckets_turn_240x10",
+    "holdem.limit.2p.reverse_blinds": ["lookup/large_buckets_flop_k2400", "lookup/large_buckets_turn_k2400",
                                        "lookup/large_buckets_river"],
     "holdem.nolimit.2p.reverse_blinds": [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]],
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -153,6 +154,102 @@ void computeNestedBuckets(uint64_t n, const double* mean, const double* spread, 
                                    cellRun[out[i] * SPREAD_CELLS + cellOf(spread[i], SPREAD_CELLS)]);
 }
 
+void computeNextRoundQuantiles(const hand_indexer_s* indexer, const hand_indexer_s* next,
+                               int seen, uint64_t n, const double* nextEquity, float* out) {
+  const unsigned threads = threadCount(0);
+  std::atomic<uint64_t> done{0};
+  TenthLines progress(n);
+  constexpr uint64_t CHUNK = 4096;
+  constexpr int Q = LARGE_CLUSTER_QUANTILES;
+  runOnThreads(threads, [&](unsigned t) {
+    uint8_t cards[8];
+    double equity[52];
+    for (uint64_t begin = t * CHUNK; begin < n; begin += threads * CHUNK) {
+      const uint64_t end = std::min(n, begin + CHUNK);
+      for (uint64_t i = begin; i < end; ++i) {
+        hand_unindex(indexer, 1, i, cards);
+        uint64_t used = 0;
+        for (int c = 0; c < seen; ++c) used |= uint64_t(1) << cards[c];
+        int count = 0;
+        for (uint8_t c = 0; c < 52; ++c) {
+          if (used >> c & 1) continue;
+          cards[seen] = c;
+          equity[count++] = nextEquity[hand_index_last(next, cards)];
+        }
+        std::sort(equity, equity + count);
+        for (int q = 0; q < Q; ++q) {
+          const int from = q * count / Q, to = (q + 1) * count / Q;
+          double sum = 0.0;
+          for (int k = from; k < to; ++k) sum += equity[k];
+          out[i * Q + q] = static_cast<float>(sum / (to - from));
+        }
+      }
+      const uint64_t total = done.fetch_add(end - begin) + (end - begin);
+      if (t == 0) progress.at(total);
+    }
+  });
+  progress.at(n);
+}
+
+void clusterBuckets(uint64_t n, const float* features, int dims, int buckets, int iterations,
+                    uint16_t* labels) {
+  const auto k = static_cast<uint64_t>(buckets);
+  const auto d = static_cast<uint64_t>(dims);
+  // Centres stored by dimension, so that the scan over the centres of one
+  // class runs down contiguous memory; an empty bucket's centre is out of
+  // reach, so it stays empty.
+  std::vector<float> centres(d * k);
+  std::vector<double> sums(k * d);
+  std::vector<uint64_t> counts(k);
+  const unsigned threads = threadCount(0);
+  const auto start = std::chrono::steady_clock::now();
+  for (int pass = 0; pass < iterations; ++pass) {
+    std::fill(sums.begin(), sums.end(), 0.0);
+    std::fill(counts.begin(), counts.end(), 0);
+    for (uint64_t i = 0; i < n; ++i) {
+      ++counts[labels[i]];
+      for (uint64_t q = 0; q < d; ++q) sums[labels[i] * d + q] += features[i * d + q];
+    }
+    for (uint64_t b = 0; b < k; ++b)
+      for (uint64_t q = 0; q < d; ++q)
+        centres[q * k + b] = counts[b] ? static_cast<float>(sums[b * d + q] / static_cast<double>(counts[b]))
+                                       : std::numeric_limits<float>::infinity();
+    std::atomic<uint64_t> moved{0};
+    constexpr uint64_t CHUNK = 4096;
+    runOnThreads(threads, [&](unsigned t) {
+      std::vector<float> distance(k);
+      uint64_t changed = 0;
+      for (uint64_t begin = t * CHUNK; begin < n; begin += threads * CHUNK) {
+        const uint64_t end = std::min(n, begin + CHUNK);
+        for (uint64_t i = begin; i < end; ++i) {
+          std::fill(distance.begin(), distance.end(), 0.0f);
+          for (uint64_t q = 0; q < d; ++q) {
+            const float x = features[i * d + q];
+            const float* centre = centres.data() + q * k;
+            for (uint64_t b = 0; b < k; ++b) {
+              const float e = x - centre[b];
+              distance[b] += e * e;
+            }
+          }
+          const auto best = static_cast<uint16_t>(
+              std::min_element(distance.begin(), distance.end()) - distance.begin());
+          if (best != labels[i]) {
+            labels[i] = best;
+            ++changed;
+          }
+        }
+      }
+      moved += changed;
+    });
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << "k-means pass " << pass + 1 << " of " << iterations << ": " << moved.load()
+              << " hands moved, about " << static_cast<long>(seconds / (pass + 1) * (iterations - pass - 1) + 0.5)
+              << " s left" << std::endl;
+    if (moved.load() == 0) break;
+  }
+}
+
 std::string largeBucketTableProblem(const uint16_t* table, uint64_t n, int limit) {
   for (uint64_t i = 0; i < n; ++i)
     if (table[i] >= limit)
@@ -160,14 +257,16 @@ std::string largeBucketTableProblem(const uint16_t* table, uint64_t n, int limit
   return "";
 }
 
-LargeBuckets::LargeBuckets(EquityTables& tables, int buckets, int spreadRuns)
-    : tables_(tables), buckets_(buckets), spreadRuns_(spreadRuns) {
+LargeBuckets::LargeBuckets(EquityTables& tables, int buckets, int spreadRuns, int clusteredRounds)
+    : tables_(tables), buckets_(buckets), spreadRuns_(spreadRuns), clusteredRounds_(clusteredRounds) {
   if (buckets <= 0 || LARGE_FINE_BUCKETS % buckets != 0)
     throw std::invalid_argument("large buckets: " + std::to_string(buckets) +
                                 " does not divide the fine buckets");
   if (spreadRuns <= 0 || buckets % spreadRuns != 0)
     throw std::invalid_argument("large buckets: " + std::to_string(spreadRuns) +
                                 " spread runs do not divide " + std::to_string(buckets));
+  if (clusteredRounds < 0 || clusteredRounds > 2 || (clusteredRounds > 0 && spreadRuns == 1))
+    throw std::invalid_argument("large buckets: only nested flop and turn buckets are clustered");
 }
 
 LargeBuckets::~LargeBuckets() = default;
@@ -176,8 +275,9 @@ std::string LargeBuckets::fileName(int round) {
   return std::string("lookup/large_buckets_") + roundFileNames[round];
 }
 
-std::string LargeBuckets::tableName(int round, int buckets, int spreadRuns) {
+std::string LargeBuckets::tableName(int round, int buckets, int spreadRuns, int clusteredRounds) {
   if (!nested(round, spreadRuns)) return fileName(round);
+  if (round <= clusteredRounds) return fileName(round) + "_k" + std::to_string(buckets);
   return fileName(round) + "_" + std::to_string(buckets / spreadRuns) + "x" +
          std::to_string(spreadRuns);
 }
@@ -223,6 +323,18 @@ void LargeBuckets::loadRound(int round) {
         squares[i] = 2.0 * std::sqrt(std::max(0.0, squares[i] - mean[i] * mean[i]));
       computeNestedBuckets(n, mean.get(), squares.get(), buckets_ / spreadRuns_, spreadRuns_,
                            table_[round].get());
+      if (round <= clusteredRounds_) {
+        mean.reset();
+        squares.reset();
+        std::unique_ptr<float[]> quantiles(new float[n * LARGE_CLUSTER_QUANTILES]);
+        std::cout << "Sorting the " << roundNames[from] << " equities of every "
+                  << roundNames[round] << " hand" << std::endl;
+        computeNextRoundQuantiles(tables_.getIndexer(round), tables_.getIndexer(from),
+                                  2 + (round == 1 ? 3 : 4), n, tables_.getEquityTable(2, from),
+                                  quantiles.get());
+        clusterBuckets(n, quantiles.get(), LARGE_CLUSTER_QUANTILES, buckets_,
+                       LARGE_CLUSTER_PASSES, table_[round].get());
+      }
     } else {
       computeLargeBuckets(n, squares.get(), LARGE_FINE_BUCKETS, table_[round].get());
     }

@@ -4,7 +4,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -129,7 +132,8 @@ std::unique_ptr<CFR> LimitHoldemAgent::makeSolver() const {
 void LimitHoldemAgent::loadLargeTables() {
   tables = std::make_unique<EquityTables>();
   tables->setStreetSolver(solveStreetGame);
-  largeBuckets = std::make_unique<LargeBuckets>(*tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
+  largeBuckets = std::make_unique<LargeBuckets>(*tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
+                                                LARGE_LIMIT_CLUSTERED_ROUNDS);
   largeBuckets->load();
   static_cast<LargeHoldemSolver&>(*solver).setBuckets(largeBuckets.get());
 }
@@ -178,6 +182,50 @@ void LimitHoldemAgent::loadPriceTables() {
   }
 }
 
+std::string LimitHoldemAgent::largeBucketsNote() {
+  std::string note;
+  for (int round = 1; round < 4; ++round)
+    note += LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
+                                    LARGE_LIMIT_CLUSTERED_ROUNDS) + "\n";
+  return note;
+}
+
+std::string LimitHoldemAgent::largeBucketsProblem(const std::string& path) {
+  const std::string name = path + BUCKETS_SUFFIX;
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return "no note " + name + " of its bucket tables";
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (text.str() != largeBucketsNote()) return "trained on other bucket tables (" + name + ")";
+  return "";
+}
+
+void LimitHoldemAgent::keepToLargeBuckets(const std::string& path) {
+  const std::string problem = largeBucketsProblem(path);
+  if (problem.empty()) return;
+  const std::string checkpoint = path + CHECKPOINT_SUFFIX;
+  if (file_exist(path) || file_exist(checkpoint)) {
+    std::cout << "Warning: strategy " << path << " is refused: " << problem
+              << "; it is trained again" << std::endl;
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    removeTrainingCheckpoint(checkpoint);
+  }
+  // What was trained on other tables is gone before the note names this
+  // version's, and the note is written whole under a temporary name: it
+  // never names tables that the strategy or checkpoint beside it were not
+  // trained on, even when a start is stopped here.
+  makeParentDirectories(path);
+  const std::string note = path + BUCKETS_SUFFIX;
+  const std::string temporary = note + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << largeBucketsNote();
+    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+  }
+  std::filesystem::rename(temporary, note);
+}
+
 void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   // Two players in one directory (the standard and the large one, or two
   // seats of one) must not make the same tables or train the same strategy
@@ -187,6 +235,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   solver = makeSolver();
   solver->setUseFlatStore(flatStore);
   const char* path = strategyPath(game, abstraction_);
+  if (abstraction_ == Abstraction::large) keepToLargeBuckets(path);
   const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
   if (problem.empty()) {
     loadTables();

@@ -33,14 +33,17 @@
 //
 // The large abstraction (two-player limit only) keys its information sets by
 // the buckets of large_buckets.h instead: the 169 pre-flop classes and
-// LARGE_LIMIT_BUCKETS (2,400) buckets on each later round (nested by mean
-// and spread on the flop and turn), 15,307,200 information sets. Its
+// LARGE_LIMIT_BUCKETS (2,400) buckets on each later round (on the flop and
+// turn nested by mean and spread, then clustered by k-means), 15,307,200
+// information sets. Its
 // strategy, trained with discounted CFR by blocks on the flat store for
 // LARGE_TRAINING_ITERATIONS deals (each deal's pass split over every core),
 // lives in its own file (LARGE_STRATEGY_FILE), never in the standard one; it
 // reads only its own bucket tables, made on first use from the two-player
 // equity tables. A file of the earlier 2,000 buckets lacks the keys of the
-// last 400 and is refused, then trained over.
+// last 400 and is refused, then trained over; one of other bucket tables of
+// the same count is told by its bucket note (BUCKETS_SUFFIX), or the lack
+// of one, and removed with its checkpoint before the training.
 //
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
@@ -76,6 +79,10 @@ class LimitHoldemAgent : public PokerAgent {
   // it is written (each one costs about a minute for three players).
   static constexpr const char* CHECKPOINT_SUFFIX = ".checkpoint";
   static constexpr double CHECKPOINT_SECONDS = 1800.0;
+  // Beside the large strategy: the bucket tables that it and its checkpoint
+  // are trained on, one name per line. The strategy file does not say, and a
+  // change of the bucket rule at the same count would load it unnoticed.
+  static constexpr const char* BUCKETS_SUFFIX = ".buckets";
 
   explicit LimitHoldemAgent(const char* gameFile);
   // Same, with another training size (tests use small ones) and, with
@@ -93,6 +100,11 @@ class LimitHoldemAgent : public PokerAgent {
   static const char* strategyPath(const Game* game);
   static const char* strategyPath(const Game* game, Abstraction abstraction);
   Abstraction abstraction() const { return abstraction_; }
+  // The text of the large strategy's bucket note, and why the strategy (or
+  // checkpoint) at `path` was not trained on those tables ("" when its note
+  // says it was).
+  static std::string largeBucketsNote();
+  static std::string largeBucketsProblem(const std::string& path);
   // Seat of the two-player bucket tables used by `seat` once only two
   // players can act: the first seat keeps its own, every later seat takes
   // the second seat's, as the three-player tables themselves are made. The
@@ -133,6 +145,9 @@ class LimitHoldemAgent : public PokerAgent {
   // three-player hold'em with a 52-card deck.
   void refuseOtherGames(const char* gameFile) const;
   void prepare(uint64_t iterations, bool flatStore);
+  // Refuses (removes, with a warning) a large strategy and checkpoint of
+  // other bucket tables, and notes the current tables beside what follows.
+  static void keepToLargeBuckets(const std::string& path);
   // The large bucket tables (and the indexers they are read with).
   void loadLargeTables();
   std::unique_ptr<CFR> makeSolver() const;

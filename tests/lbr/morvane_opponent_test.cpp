@@ -177,14 +177,15 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   ToolRun run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err,
-            "ERROR: no usable bucket table lookup/large_buckets_flop_240x10 (run morvane "
+            "ERROR: no usable bucket table lookup/large_buckets_flop_k2400 (run morvane "
             "--abstraction large once in this directory)\n");
   const uint64_t sizes[4] = {169, 1286792, 13960050, 123156254};
   for (int round = 1; round < 4; ++round)
     ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t)));
-  // The limit player's nested flop and turn tables.
+  // The limit player's clustered flop and turn tables.
   for (int round = 1; round < 3; ++round)
-    ASSERT_TRUE(sparseFile(LargeBuckets::tableName(round, 2400, 10), sizes[round] * sizeof(uint16_t)));
+    ASSERT_TRUE(sparseFile(LargeBuckets::tableName(round, 2400, 10, LARGE_LIMIT_CLUSTERED_ROUNDS),
+                           sizes[round] * sizeof(uint16_t)));
   run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.err,
             "ERROR: no strategy strategies/holdem.limit.2p.large/strategy (run morvane "
@@ -197,6 +198,17 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
+  // A strategy whose note names other bucket tables is one the player would
+  // train again.
+  const std::string note = "strategies/holdem.limit.2p.large/strategy.buckets";
+  const std::string kept = slurp(note);
+  std::ofstream(note) << "lookup/large_buckets_flop_240x10\n";
+  run = runLbr(dir, "--deals 2 --abstraction large " + limit);
+  std::ofstream(note) << kept;
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "ERROR: strategy strategies/holdem.limit.2p.large/strategy is unusable: trained on other "
+            "bucket tables (" + note + ")\n");
 
   // The no-limit player: its own strategy file, then the same answers as it
   // plays, over the sizes it sends.
@@ -240,7 +252,7 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
   for (int round = 1; round < 4; ++round) std::filesystem::remove(LargeBuckets::fileName(round));
   for (int round = 1; round < 3; ++round)
-    std::filesystem::remove(LargeBuckets::tableName(round, 2400, 10));
+    std::filesystem::remove(LargeBuckets::tableName(round, 2400, 10, LARGE_LIMIT_CLUSTERED_ROUNDS));
 }
 
 }  // namespace

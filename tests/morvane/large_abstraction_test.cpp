@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
@@ -20,7 +22,25 @@ namespace {
 constexpr uint64_t kFlop = 1286792, kTurn = 13960050, kRiver = 123156254;
 
 std::string limitTableName(int round) {
-  return LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
+  return LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
+                                 LARGE_LIMIT_CLUSTERED_ROUNDS);
+}
+
+// Sum of squared distances of the points to their clusters' means.
+double clusterCost(uint64_t n, const float* features, int dims, int buckets, const uint16_t* labels) {
+  std::vector<double> sum(static_cast<size_t>(buckets) * dims, 0.0);
+  std::vector<uint64_t> count(buckets, 0);
+  for (uint64_t i = 0; i < n; ++i) {
+    ++count[labels[i]];
+    for (int q = 0; q < dims; ++q) sum[labels[i] * dims + q] += features[i * dims + q];
+  }
+  double cost = 0.0;
+  for (uint64_t i = 0; i < n; ++i)
+    for (int q = 0; q < dims; ++q) {
+      const double e = features[i * dims + q] - sum[labels[i] * dims + q] / count[labels[i]];
+      cost += e * e;
+    }
+  return cost;
 }
 
 // A working directory for the large agent: the game files, and sparse large
@@ -34,7 +54,7 @@ bool makeLargeWorkDir(const std::string& dir) {
   bool ok = true;
   for (int round = 1; round < 4; ++round)
     ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t));
-  // The limit player's nested flop and turn tables.
+  // The limit player's clustered flop and turn tables.
   for (int round = 1; round < 3; ++round)
     ok = ok && sparseFile(dir + "/" + limitTableName(round), sizes[round] * sizeof(uint16_t));
   return ok;
@@ -167,9 +187,57 @@ TEST(LargeBuckets, NestedBucketsRankBySpreadWithinEachMeanRun) {
   EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 0), std::invalid_argument);
   EXPECT_EQ(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS).tableName(1),
             "lookup/large_buckets_flop_240x10");
+  EXPECT_EQ(limitTableName(1), "lookup/large_buckets_flop_k2400");
+  EXPECT_EQ(limitTableName(2), "lookup/large_buckets_turn_k2400");
+  EXPECT_EQ(limitTableName(3), "lookup/large_buckets_river");
+  // Only nested flop and turn buckets are clustered.
+  EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 1, 1), std::invalid_argument);
+  EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS, 3),
+               std::invalid_argument);
   EXPECT_EQ(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS).tableName(3),
             "lookup/large_buckets_river");
   EXPECT_EQ(LargeBuckets(tables, LARGE_NOLIMIT_BUCKETS).tableName(1), "lookup/large_buckets_flop");
+}
+
+// k-means from a given partition: points move to their nearest centre, an
+// empty bucket stays empty, and the cost never rises above the start's.
+TEST(LargeBuckets, ClusteringMovesPointsToTheNearestMean) {
+  // Two groups on a line, started across them: one pass sorts them out.
+  const float line[6] = {0.0f, 0.1f, 0.2f, 0.8f, 0.9f, 1.0f};
+  uint16_t labels[6] = {0, 1, 0, 1, 0, 1};
+  testing::internal::CaptureStdout();
+  clusterBuckets(6, line, 1, 3, 10, labels);
+  std::string out = testing::internal::GetCapturedStdout();
+  // The centres start near the middle (0.37 and 0.63): 0.1 and 0.9 move.
+  EXPECT_EQ(std::vector<int>(labels, labels + 6), (std::vector<int>{0, 0, 0, 1, 1, 1}));
+  EXPECT_NE(out.find("k-means pass 1 of 10: 2 hands moved"), std::string::npos) << out;
+  // The second pass moves nothing and ends the clustering.
+  EXPECT_NE(out.find("k-means pass 2 of 10: 0 hands moved"), std::string::npos) << out;
+  EXPECT_EQ(out.find("pass 3"), std::string::npos) << out;
+
+  // Many points of eight features from a poor start (a ranking by the first
+  // feature alone, as the nested buckets give): the cost falls, every label
+  // stays a bucket, and a bucket empty at the start is never filled.
+  const uint64_t n = 60000;
+  constexpr int kDims = 8, kBuckets = 60;
+  std::vector<float> points(n * kDims);
+  std::vector<uint16_t> start(n);
+  uint64_t h = 88172645463325252ull;
+  for (uint64_t i = 0; i < n; ++i) {
+    for (int q = 0; q < kDims; ++q) {
+      h ^= h << 13, h ^= h >> 7, h ^= h << 17;
+      points[i * kDims + q] = static_cast<float>((h >> 11) * 0x1.0p-53);
+    }
+    start[i] = static_cast<uint16_t>(std::min<int>(kBuckets - 2, points[i * kDims] * (kBuckets - 1)));
+  }
+  std::vector<uint16_t> clustered = start;
+  testing::internal::CaptureStdout();
+  clusterBuckets(n, points.data(), kDims, kBuckets, 5, clustered.data());
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("k-means pass 5 of 5"), std::string::npos);
+  EXPECT_LT(clusterCost(n, points.data(), kDims, kBuckets, clustered.data()),
+            0.9 * clusterCost(n, points.data(), kDims, kBuckets, start.data()));
+  for (uint16_t b : clustered) ASSERT_LT(b, kBuckets - 1);
 }
 
 // The flop table is made from a test-made turn equity table (the turn and
@@ -241,23 +309,75 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   }
   EXPECT_EQ(turns, 47);
   EXPECT_DOUBLE_EQ(squares[12345], sum / 47);
+  // Its clustering features: the 47 turn equities sorted, as eight slices'
+  // means (slices of 5 or 6).
+  std::vector<double> sorted;
+  for (uint8_t c = 0; c < 52; ++c) {
+    if (std::count(cards, cards + 5, c)) continue;
+    cards[5] = c;
+    sorted.push_back(turn[hand_index_last(tables.getIndexer(2), cards)]);
+  }
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<float> quantiles((12345 + 1) * LARGE_CLUSTER_QUANTILES);
+  testing::internal::CaptureStdout();
+  computeNextRoundQuantiles(tables.getIndexer(1), tables.getIndexer(2), 5, 12345 + 1, turn.get(),
+                            quantiles.data());
+  testing::internal::GetCapturedStdout();
+  for (int q = 0; q < LARGE_CLUSTER_QUANTILES; ++q) {
+    const int from = q * 47 / 8, to = (q + 1) * 47 / 8;
+    double slice = 0.0;
+    for (int k = from; k < to; ++k) slice += sorted[k];
+    EXPECT_FLOAT_EQ(quantiles[12345 * LARGE_CLUSTER_QUANTILES + q], slice / (to - from)) << q;
+  }
   EXPECT_DOUBLE_EQ(means[12345], plain / 47);
   EXPECT_EQ(large.bucket(1, flopHand), flop[12345] * LARGE_LIMIT_BUCKETS / LARGE_FINE_BUCKETS);
 
-  // The limit player's nested tables are read by their shape's name, each
-  // entry a bucket as it is.
+  // The limit player's tables are read by their shape's name, each entry a
+  // bucket as it is.
   std::vector<uint16_t> shaped(kFlop);
   for (uint64_t i = 0; i < kFlop; ++i) shaped[i] = static_cast<uint16_t>(i % LARGE_LIMIT_BUCKETS);
   saveShortTable(limitTableName(1).c_str(), shaped.data(), kFlop);
-  LargeBuckets nested(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS);
+  LargeBuckets limitPlayer(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
+                           LARGE_LIMIT_CLUSTERED_ROUNDS);
   testing::internal::CaptureStdout();
-  nested.load();
-  const std::string loaded = testing::internal::GetCapturedStdout();
-  EXPECT_NE(loaded.find("Loading table lookup/large_buckets_flop_240x10!"), std::string::npos);
+  limitPlayer.load();
+  std::string loaded = testing::internal::GetCapturedStdout();
+  EXPECT_NE(loaded.find("Loading table lookup/large_buckets_flop_k2400!"), std::string::npos);
   EXPECT_EQ(loaded.find("Making"), std::string::npos) << loaded;
-  EXPECT_EQ(nested.bucket(1, flopHand), 12345 % LARGE_LIMIT_BUCKETS);
+  EXPECT_EQ(limitPlayer.bucket(1, flopHand), 12345 % LARGE_LIMIT_BUCKETS);
 
-  // Pre-flop: the 169 classes, suits aside.  // Pre-flop: the 169 classes, suits aside.
+  // A clustered flop table (of 60 buckets here, to stay quick) is made from
+  // the turn equities: its buckets fit the features closer than the nested
+  // ones it starts from.
+  LargeBuckets clustered(tables, 60, 10, 1);
+  ASSERT_TRUE(sparseFile(clustered.tableName(2), kTurn * sizeof(uint16_t)));  // not made here
+  testing::internal::CaptureStdout();
+  clustered.load();
+  loaded = testing::internal::GetCapturedStdout();
+  EXPECT_NE(loaded.find("Making the large flop buckets from the turn equities"), std::string::npos);
+  EXPECT_NE(loaded.find("k-means pass 1 of 15"), std::string::npos) << loaded;
+  const std::string made = readBytes("lookup/large_buckets_flop_k60");
+  ASSERT_EQ(made.size(), kFlop * sizeof(uint16_t));
+  std::vector<uint16_t> kmeans(kFlop);
+  std::memcpy(kmeans.data(), made.data(), made.size());
+  std::vector<double> allMeans(kFlop), allSquares(kFlop);
+  std::vector<float> features(kFlop * LARGE_CLUSTER_QUANTILES);
+  std::vector<uint16_t> nested(kFlop);
+  testing::internal::CaptureStdout();
+  computeNextRoundMoments(tables.getIndexer(1), tables.getIndexer(2), 5, kFlop, turn.get(),
+                          allMeans.data(), allSquares.data());
+  for (uint64_t i = 0; i < kFlop; ++i)
+    allSquares[i] = 2.0 * std::sqrt(std::max(0.0, allSquares[i] - allMeans[i] * allMeans[i]));
+  computeNestedBuckets(kFlop, allMeans.data(), allSquares.data(), 6, 10, nested.data());
+  computeNextRoundQuantiles(tables.getIndexer(1), tables.getIndexer(2), 5, kFlop, turn.get(),
+                            features.data());
+  testing::internal::GetCapturedStdout();
+  for (uint16_t b : kmeans) ASSERT_LT(b, 60);
+  EXPECT_LT(clusterCost(kFlop, features.data(), LARGE_CLUSTER_QUANTILES, 60, kmeans.data()),
+            clusterCost(kFlop, features.data(), LARGE_CLUSTER_QUANTILES, 60, nested.data()));
+  EXPECT_EQ(clustered.bucket(1, flopHand), kmeans[12345]);
+
+  // Pre-flop: the 169 classes, suits aside.
   std::set<int> classes;
   for (uint8_t a = 0; a < 52; ++a)
     for (uint8_t b = a + 1; b < 52; ++b) {
@@ -385,6 +505,35 @@ TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.find("Training"), std::string::npos) << out;
   EXPECT_NE(out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
+
+  // Beside the strategy, the note of its bucket tables.
+  const std::string note = "strategies/holdem.limit.2p.large/strategy.buckets";
+  EXPECT_EQ(slurp(note),
+            "lookup/large_buckets_flop_k2400\nlookup/large_buckets_turn_k2400\n"
+            "lookup/large_buckets_river\n");
+  EXPECT_EQ(LimitHoldemAgent::largeBucketsProblem(LimitHoldemAgent::LARGE_STRATEGY_FILE), "");
+  // A note of other tables (an earlier version's 240 x 10 flop and turn) is told.
+  std::ofstream(note) << "lookup/large_buckets_flop_240x10\nlookup/large_buckets_turn_240x10\n"
+                         "lookup/large_buckets_river\n";
+  EXPECT_EQ(LimitHoldemAgent::largeBucketsProblem(LimitHoldemAgent::LARGE_STRATEGY_FILE),
+            "trained on other bucket tables (" + note + ")");
+  // A strategy and checkpoint without a note (an earlier version's) are
+  // removed and trained again, the checkpoint never read.
+  agent.reset();
+  std::filesystem::remove(note);
+  std::ofstream("strategies/holdem.limit.2p.large/strategy.checkpoint") << "not a checkpoint\n";
+  std::ofstream("strategies/holdem.limit.2p.large/strategy.checkpoint.7") << "sums\n";
+  testing::internal::CaptureStdout();
+  agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Warning: strategy strategies/holdem.limit.2p.large/strategy is refused: no note " +
+                     note + " of its bucket tables; it is trained again"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Training hold'em agent with 20 iterations"), std::string::npos);
+  EXPECT_EQ(out.find("training checkpoint"), std::string::npos) << out;
+  EXPECT_FALSE(std::filesystem::exists("strategies/holdem.limit.2p.large/strategy.checkpoint.7"));
+  EXPECT_EQ(LimitHoldemAgent::largeBucketsProblem(LimitHoldemAgent::LARGE_STRATEGY_FILE), "");
 }
 
 // scripts/match plays morvane:large against the standard player, both from

@@ -124,6 +124,14 @@ class FirstStart(unittest.TestCase):
             open(os.path.join(self.run_dir, path), "w").close()
         self.assertNotIn("bucket tables", self.plan("holdem.nolimit.2p.reverse_blinds", abstraction="large").stdout)
         self.assertIn("large bucket tables", self.plan(game, abstraction="large").stdout)
+        # A limit strategy without the note of its bucket tables (an earlier
+        # version's) is trained again.
+        for path in matchstatus.LARGE_TABLES[game] + ["strategies/holdem.limit.2p.large/strategy"]:
+            os.makedirs(os.path.dirname(os.path.join(self.run_dir, path)), exist_ok=True)
+            open(os.path.join(self.run_dir, path), "w").close()
+        self.assertIn("training about 21 min", self.plan(game, abstraction="large").stdout)
+        open(os.path.join(self.run_dir, "strategies/holdem.limit.2p.large/strategy.buckets"), "w").close()
+        self.assertEqual(self.plan(game, abstraction="large").stdout, "")
         # The standard player's needs are another matter.
         self.assertIn("training about 3 s", self.plan(game).stdout)
         self.assertEqual(self.plan("holdem.limit.3p", abstraction="large").stdout, "")

@@ -15,11 +15,12 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
   // large abstraction's).
   const uint64_t classes[4] = {169, 1286792, 13960050, 123156254};
   if (abstraction == "large") {
-    // The limit player reads nested flop and turn tables of its own.
+    // The limit player reads clustered flop and turn tables of its own.
     const bool limit = game->bettingType == limitBetting;
     for (int round = 1; round < 4; ++round) {
       const std::string path =
-          limit ? LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS)
+          limit ? LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
+                                            LARGE_LIMIT_CLUSTERED_ROUNDS)
                 : LargeBuckets::tableName(round, LARGE_NOLIMIT_BUCKETS, 1);
       if (!table_file_ok(path, classes[round] * sizeof(uint16_t)))
         return "no usable bucket table " + path +
@@ -40,6 +41,9 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
     const std::string path = LimitHoldemAgent::strategyPath(game, Abstraction::large);
     if (!file_exist(path.c_str()))
       return "no strategy " + path + " (run morvane --abstraction large once in this directory)";
+    // The player trains again on a strategy of other bucket tables.
+    const std::string buckets = LimitHoldemAgent::largeBucketsProblem(path);
+    if (!buckets.empty()) return "strategy " + path + " is unusable: " + buckets;
     CFR check(game);
     check.setHoldemBuckets(LARGE_LIMIT_BUCKETS);
     const std::string problem = loadCheckedHoldemStrategy(check, path, true);
