@@ -84,41 +84,55 @@ bool holdEquity(EquityTables& tables, int round) {
   return true;
 }
 
-}  // namespace
-
-void computeNextRoundMoments(const hand_indexer_s* indexer, const hand_indexer_s* next,
-                             int seen, uint64_t n, const double* nextEquity, double* mean,
-                             double* square) {
+// Calls visit(i, equity, count) for each of the n classes i of `indexer`'s
+// second round (`seen` cards), with equity[0 .. count) the next-round
+// equities of the class's cards and each card not among them, in card
+// order (visit may reorder them). On every core, with progress lines.
+template <class Visit>
+void forEachNextRound(const hand_indexer_s* indexer, const hand_indexer_s* next, int seen,
+                      uint64_t n, const double* nextEquity, Visit visit) {
   const unsigned threads = threadCount(0);
   std::atomic<uint64_t> done{0};
   TenthLines progress(n);
   constexpr uint64_t CHUNK = 4096;
   runOnThreads(threads, [&](unsigned t) {
     uint8_t cards[8];
+    double equity[52];
     for (uint64_t begin = t * CHUNK; begin < n; begin += threads * CHUNK) {
       const uint64_t end = std::min(n, begin + CHUNK);
       for (uint64_t i = begin; i < end; ++i) {
         hand_unindex(indexer, 1, i, cards);
         uint64_t used = 0;
         for (int c = 0; c < seen; ++c) used |= uint64_t(1) << cards[c];
-        double sum = 0.0, sumOfSquares = 0.0;
         int count = 0;
         for (uint8_t c = 0; c < 52; ++c) {
           if (used >> c & 1) continue;
           cards[seen] = c;
-          const double e = nextEquity[hand_index_last(next, cards)];
-          sum += e;
-          sumOfSquares += e * e;
-          ++count;
+          equity[count++] = nextEquity[hand_index_last(next, cards)];
         }
-        if (mean) mean[i] = sum / count;
-        square[i] = sumOfSquares / count;
+        visit(i, equity, count);
       }
       const uint64_t total = done.fetch_add(end - begin) + (end - begin);
       if (t == 0) progress.at(total);
     }
   });
   progress.at(n);
+}
+
+}  // namespace
+
+void computeNextRoundMoments(const hand_indexer_s* indexer, const hand_indexer_s* next,
+                             int seen, uint64_t n, const double* nextEquity, double* mean,
+                             double* square) {
+  forEachNextRound(indexer, next, seen, n, nextEquity, [&](uint64_t i, const double* equity, int count) {
+    double sum = 0.0, sumOfSquares = 0.0;
+    for (int k = 0; k < count; ++k) {
+      sum += equity[k];
+      sumOfSquares += equity[k] * equity[k];
+    }
+    if (mean) mean[i] = sum / count;
+    square[i] = sumOfSquares / count;
+  });
 }
 
 void computeLargeBuckets(uint64_t n, const double* equity, int buckets, uint16_t* out) {
@@ -156,39 +170,16 @@ void computeNestedBuckets(uint64_t n, const double* mean, const double* spread, 
 
 void computeNextRoundQuantiles(const hand_indexer_s* indexer, const hand_indexer_s* next,
                                int seen, uint64_t n, const double* nextEquity, float* out) {
-  const unsigned threads = threadCount(0);
-  std::atomic<uint64_t> done{0};
-  TenthLines progress(n);
-  constexpr uint64_t CHUNK = 4096;
   constexpr int Q = LARGE_CLUSTER_QUANTILES;
-  runOnThreads(threads, [&](unsigned t) {
-    uint8_t cards[8];
-    double equity[52];
-    for (uint64_t begin = t * CHUNK; begin < n; begin += threads * CHUNK) {
-      const uint64_t end = std::min(n, begin + CHUNK);
-      for (uint64_t i = begin; i < end; ++i) {
-        hand_unindex(indexer, 1, i, cards);
-        uint64_t used = 0;
-        for (int c = 0; c < seen; ++c) used |= uint64_t(1) << cards[c];
-        int count = 0;
-        for (uint8_t c = 0; c < 52; ++c) {
-          if (used >> c & 1) continue;
-          cards[seen] = c;
-          equity[count++] = nextEquity[hand_index_last(next, cards)];
-        }
-        std::sort(equity, equity + count);
-        for (int q = 0; q < Q; ++q) {
-          const int from = q * count / Q, to = (q + 1) * count / Q;
-          double sum = 0.0;
-          for (int k = from; k < to; ++k) sum += equity[k];
-          out[i * Q + q] = static_cast<float>(sum / (to - from));
-        }
-      }
-      const uint64_t total = done.fetch_add(end - begin) + (end - begin);
-      if (t == 0) progress.at(total);
+  forEachNextRound(indexer, next, seen, n, nextEquity, [&](uint64_t i, double* equity, int count) {
+    std::sort(equity, equity + count);
+    for (int q = 0; q < Q; ++q) {
+      const int from = q * count / Q, to = (q + 1) * count / Q;
+      double sum = 0.0;
+      for (int k = from; k < to; ++k) sum += equity[k];
+      out[i * Q + q] = static_cast<float>(sum / (to - from));
     }
   });
-  progress.at(n);
 }
 
 void clusterBuckets(uint64_t n, const float* features, int dims, int buckets, int iterations,
