@@ -352,7 +352,8 @@ LARGE_TABLES = {
     "holdem.nolimit.2p.reverse_blinds": [f"lookup/large_buckets_{r}" for r in TABLE_ROUNDS[1:]],
 }
 LARGE_TABLES_BYTES = 276.8e6
-LARGE_TABLES_SECONDS = 60
+# The limit player's k-means of the turn takes most of its tables' time.
+LARGE_TABLES_SECONDS = {"holdem.limit.2p.reverse_blinds": 7 * 60, "holdem.nolimit.2p.reverse_blinds": 60}
 EQUITY_TABLES = [f"lookup/{r}_2p" for r in TABLE_ROUNDS[1:]]
 
 
@@ -394,7 +395,7 @@ def first_start(run_dir, game, abstraction="standard"):
     large_tables = LARGE_TABLES.get(game, [])
     if abstraction == "large" and not have(large_tables) and have(EQUITY_TABLES):
         needed += LARGE_TABLES_BYTES
-        steps.append(f"large bucket tables about {rough_duration(LARGE_TABLES_SECONDS)} "
+        steps.append(f"large bucket tables about {rough_duration(LARGE_TABLES_SECONDS[game])} "
                      f"and {size(LARGE_TABLES_BYTES)}")
     elif abstraction == "large" and not have(large_tables):
         needed += TABLES_BYTES + LARGE_TABLES_BYTES
