@@ -134,6 +134,9 @@ void computeNextRoundQuantiles(const hand_indexer_s* indexer, const hand_indexer
 // of equal distances). An empty bucket stays empty. Stops after
 // `iterations` passes or a pass that moves no point; the same input gives
 // the same labels on any number of cores. One progress line per pass.
+// (k_means of common/util serves the cluster tables: at most 256 clusters
+// from fixed seeds on one core, too few and too slow for 2,400 buckets of
+// 14 million turn classes.)
 void clusterBuckets(uint64_t n, const float* features, int dims, int buckets, int iterations,
                     uint16_t* labels);
 
@@ -158,6 +161,10 @@ class LargeBuckets {
   // The file a player of `buckets` and `spreadRuns` reads for a round, and
   // the one this object reads.
   static std::string tableName(int round, int buckets, int spreadRuns, int clusteredRounds = 0);
+  // The file the large limit player reads for a round.
+  static std::string limitTableName(int round) {
+    return tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS, LARGE_LIMIT_CLUSTERED_ROUNDS);
+  }
   std::string tableName(int round) const {
     return tableName(round, buckets_, spreadRuns_, clusteredRounds_);
   }

@@ -185,8 +185,7 @@ void LimitHoldemAgent::loadPriceTables() {
 std::string LimitHoldemAgent::largeBucketsNote() {
   std::string note;
   for (int round = 1; round < 4; ++round)
-    note += LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
-                                    LARGE_LIMIT_CLUSTERED_ROUNDS) + "\n";
+    note += LargeBuckets::limitTableName(round) + "\n";
   return note;
 }
 

@@ -184,8 +184,7 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
     ASSERT_TRUE(sparseFile(LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t)));
   // The limit player's clustered flop and turn tables.
   for (int round = 1; round < 3; ++round)
-    ASSERT_TRUE(sparseFile(LargeBuckets::tableName(round, 2400, 10, LARGE_LIMIT_CLUSTERED_ROUNDS),
-                           sizes[round] * sizeof(uint16_t)));
+    ASSERT_TRUE(sparseFile(LargeBuckets::limitTableName(round), sizes[round] * sizeof(uint16_t)));
   run = runLbr(dir, "--deals 2 --abstraction large " + limit);
   EXPECT_EQ(run.err,
             "ERROR: no strategy strategies/holdem.limit.2p.large/strategy (run morvane "
@@ -252,7 +251,7 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
   for (int round = 1; round < 4; ++round) std::filesystem::remove(LargeBuckets::fileName(round));
   for (int round = 1; round < 3; ++round)
-    std::filesystem::remove(LargeBuckets::tableName(round, 2400, 10, LARGE_LIMIT_CLUSTERED_ROUNDS));
+    std::filesystem::remove(LargeBuckets::limitTableName(round));
 }
 
 }  // namespace

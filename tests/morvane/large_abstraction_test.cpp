@@ -21,11 +21,6 @@ namespace {
 
 constexpr uint64_t kFlop = 1286792, kTurn = 13960050, kRiver = 123156254;
 
-std::string limitTableName(int round) {
-  return LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
-                                 LARGE_LIMIT_CLUSTERED_ROUNDS);
-}
-
 // Sum of squared distances of the points to their clusters' means.
 double clusterCost(uint64_t n, const float* features, int dims, int buckets, const uint16_t* labels) {
   std::vector<double> sum(static_cast<size_t>(buckets) * dims, 0.0);
@@ -56,7 +51,7 @@ bool makeLargeWorkDir(const std::string& dir) {
     ok = ok && sparseFile(dir + "/" + LargeBuckets::fileName(round), sizes[round] * sizeof(uint16_t));
   // The limit player's clustered flop and turn tables.
   for (int round = 1; round < 3; ++round)
-    ok = ok && sparseFile(dir + "/" + limitTableName(round), sizes[round] * sizeof(uint16_t));
+    ok = ok && sparseFile(dir + "/" + LargeBuckets::limitTableName(round), sizes[round] * sizeof(uint16_t));
   return ok;
 }
 
@@ -187,9 +182,9 @@ TEST(LargeBuckets, NestedBucketsRankBySpreadWithinEachMeanRun) {
   EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 0), std::invalid_argument);
   EXPECT_EQ(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS).tableName(1),
             "lookup/large_buckets_flop_240x10");
-  EXPECT_EQ(limitTableName(1), "lookup/large_buckets_flop_k2400");
-  EXPECT_EQ(limitTableName(2), "lookup/large_buckets_turn_k2400");
-  EXPECT_EQ(limitTableName(3), "lookup/large_buckets_river");
+  EXPECT_EQ(LargeBuckets::limitTableName(1), "lookup/large_buckets_flop_k2400");
+  EXPECT_EQ(LargeBuckets::limitTableName(2), "lookup/large_buckets_turn_k2400");
+  EXPECT_EQ(LargeBuckets::limitTableName(3), "lookup/large_buckets_river");
   // Only nested flop and turn buckets are clustered.
   EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, 1, 1), std::invalid_argument);
   EXPECT_THROW(LargeBuckets(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS, 3),
@@ -312,7 +307,7 @@ TEST(LargeBuckets, MadeFromTheNextRoundsEquitiesOnFirstUse) {
   // bucket as it is.
   std::vector<uint16_t> shaped(kFlop);
   for (uint64_t i = 0; i < kFlop; ++i) shaped[i] = static_cast<uint16_t>(i % LARGE_LIMIT_BUCKETS);
-  saveShortTable(limitTableName(1).c_str(), shaped.data(), kFlop);
+  saveShortTable(LargeBuckets::limitTableName(1).c_str(), shaped.data(), kFlop);
   LargeBuckets limitPlayer(tables, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
                            LARGE_LIMIT_CLUSTERED_ROUNDS);
   testing::internal::CaptureStdout();

@@ -19,8 +19,7 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
     const bool limit = game->bettingType == limitBetting;
     for (int round = 1; round < 4; ++round) {
       const std::string path =
-          limit ? LargeBuckets::tableName(round, LARGE_LIMIT_BUCKETS, LARGE_LIMIT_SPREAD_RUNS,
-                                            LARGE_LIMIT_CLUSTERED_ROUNDS)
+          limit ? LargeBuckets::limitTableName(round)
                 : LargeBuckets::tableName(round, LARGE_NOLIMIT_BUCKETS, 1);
       if (!table_file_ok(path, classes[round] * sizeof(uint16_t)))
         return "no usable bucket table " + path +
