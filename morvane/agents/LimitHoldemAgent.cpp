@@ -12,6 +12,7 @@
 #include <string>
 
 #include "agents/price_answer.h"
+#include "agents/raise_reads.h"
 #include "cards/table_checks.h"
 #include "showdown.h"
 #include "solver/strategy_check.h"
@@ -238,7 +239,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
   const std::string problem = loadCheckedHoldemStrategy(*solver, path, flatStore);
   if (problem.empty()) {
     loadTables();
-    if (game->bettingType != limitBetting) loadPriceTables();
+    if (usesPriceTables()) loadPriceTables();
     solver->setEquityTables(tables.get());
     return;
   }
@@ -270,7 +271,7 @@ void LimitHoldemAgent::prepare(uint64_t iterations, bool flatStore) {
     removeTrainingCheckpoint(checkpoint);
   else
     std::cout << "Warning: the strategy was not saved to the disk!" << std::endl;
-  if (game->bettingType != limitBetting) loadPriceTables();
+  if (usesPriceTables()) loadPriceTables();
 }
 
 double LimitHoldemAgent::holdingStrength(const State& state, uint8_t a, uint8_t b) const {
@@ -322,7 +323,8 @@ double LimitHoldemAgent::equityAgainstRaiser(const State& state, uint8_t seat,
 
 bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
                                            const uint8_t (*hands)[2], size_t count,
-                                           double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const {
+                                           double (*probabilities)[NUM_ABSTRACT_ACTIONS],
+                                           double raiserShare) const {
   const int round = state.round;
   // Outside two or three active players the key could name a node built for
   // other cards or another player count; such a decision has no strategy.
@@ -345,6 +347,10 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   bool covered = true;
   // The price rule's equities, made at the first hand that needs them.
   std::unique_ptr<RangeEquity> against;
+  // A fold to a raise may become a call by the read of the raiser.
+  const bool answerReadRaiser = raiserShare >= RaiseReads::WIDE && readsRaises() &&
+                                game->numPlayers == 2 && canFold &&
+                                raisedThisRound(state, uint8_t(1 - seat));
   const bool lastRound = round == game->numRounds - 1;
   const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
 
@@ -379,6 +385,16 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
         p[a_call] += p[a_raise];
         p[a_raise] = 0.0;
       }
+      if (answerReadRaiser && p[a_fold] > 0.0) {
+        if (!against)
+          against = std::make_unique<RangeEquity>(priceRange(state), raiserShare, lastRound);
+        double hero;
+        if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);
+        if (against->equity(hero, hands[k]) >= callPrice(game, &state, seat)) {
+          p[a_call] += p[a_fold];
+          p[a_fold] = 0.0;
+        }
+      }
       continue;
     }
     covered = false;
@@ -401,6 +417,33 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   return covered;
 }
 
+bool LimitHoldemAgent::raisedThisRound(const State& state, uint8_t player) {
+  const int round = state.round;
+  for (int i = 0; i < state.numActions[round]; ++i)
+    if (state.actingPlayer[round][i] == player && state.action[round][i].type == a_raise)
+      return true;
+  return false;
+}
+
+void LimitHoldemAgent::readShowdown(const State& state, uint8_t seat) {
+  for (int p = 0; p < game->numPlayers; ++p)
+    if (state.playerFolded[p]) return;
+  const uint8_t opponent = 1 - seat;
+  const uint8_t* hole = state.holeCards[opponent];
+  State onRound = state;
+  for (int round = 0; round <= state.round; ++round) {
+    onRound.round = uint8_t(round);
+    double rank = -1.0;
+    for (int i = 0; i < state.numActions[round]; ++i) {
+      if (state.actingPlayer[round][i] != opponent || state.action[round][i].type != a_raise)
+        continue;
+      if (rank < 0.0)
+        rank = holdingRank(priceRange(onRound), holdingStrength(onRound, hole[0], hole[1]));
+      reads.read(rank);
+    }
+  }
+}
+
 void LimitHoldemAgent::getAction(Action& action) {
   const uint8_t seat = matchState.viewingPlayer;
   const State* state = &matchState.state;
@@ -420,7 +463,9 @@ void LimitHoldemAgent::getAction(Action& action) {
 
   const uint8_t hand[1][2] = {{state->holeCards[seat][0], state->holeCards[seat][1]}};
   double p[1][NUM_ABSTRACT_ACTIONS];
-  if (!actionProbabilities(*state, seat, hand, 1, p)) {
+  const double raiserShare =
+      readsRaises() && reads.count() >= RaiseReads::MINIMUM ? reads.share() : 0.0;
+  if (!actionProbabilities(*state, seat, hand, 1, p, raiserShare)) {
     // The session answers std::out_of_range with a call and a warning, which
     // is what the probabilities say in a limit game.
     if (game->bettingType == limitBetting) throw std::out_of_range("no information set for the state");
@@ -448,5 +493,7 @@ void LimitHoldemAgent::holeCards(uint8_t*, uint8_t) {}
 void LimitHoldemAgent::actionEvent(uint8_t, Action) {}
 void LimitHoldemAgent::stageEvent(int) {}
 void LimitHoldemAgent::showdownEvent(uint8_t, uint8_t*) {}
-void LimitHoldemAgent::gameOverEvent(double) {}
+void LimitHoldemAgent::gameOverEvent(double) {
+  if (readsRaises()) readShowdown(matchState.state, matchState.viewingPlayer);
+}
 void LimitHoldemAgent::winEvent(uint8_t, int) {}

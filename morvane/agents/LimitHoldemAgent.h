@@ -45,6 +45,17 @@
 // the same count is told by its bucket note (BUCKETS_SUFFIX), or the lack
 // of one, and removed with its checkpoint before the training.
 //
+// The large limit player also reads its opponent (raise_reads.h): from the
+// holdings the opponent shows down after raising, how wide it raises. Once
+// it has read RaiseReads::MINIMUM raises, and while that share is at least
+// RaiseReads::WIDE, a fold its strategy makes to a raise of this round
+// becomes a call when the hand's chance against that share of holdings pays
+// the price of the call. An equilibrium strategy folds to a raise what
+// loses against the hands that raise in equilibrium; against a player
+// raising far wider (a bot that always raises or plays at random) those
+// folds give away most of what it could win. The correction only ever
+// calls, and reads the equity tables of the price rule (120 MB).
+//
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
 // draws from. Tools that measure the agent (a local best response) query it
@@ -59,6 +70,7 @@
 #include "abstraction/EquityTables.h"
 #include "abstraction/large_buckets.h"
 #include "agents/PokerAgent.h"
+#include "agents/raise_reads.h"
 #include "common/abstraction_option.h"
 #include "solver/cfr.h"
 
@@ -118,15 +130,22 @@ class LimitHoldemAgent : public PokerAgent {
   // information set, with a fold where nothing is owed and a raise where
   // none is legal moved to the call, as the session repairs them. Where the
   // strategy lacks the state: in no-limit the fold or call by price, for
-  // certain; in limit a call. Returns whether the strategy covers the state
-  // (false when it lacks it for any of the hands). getAction draws from
-  // these. Reads only its arguments and the loaded strategy and tables: no
-  // output, no draws, so that tools may ask it for any hand, from several
-  // threads at once.
+  // certain; in limit a call. With `raiserShare` at least RaiseReads::WIDE
+  // (the large limit player that has read its opponent, raise_reads.h),
+  // where the opponent raised in this round, a hand's fold becomes a call
+  // when the hand's chance against the top `raiserShare` of holdings pays
+  // the price of the call (the price rule's steps 3 to 5 with that share).
+  // Returns whether the strategy covers the state (false when it lacks it
+  // for any of the hands). getAction draws from these. Reads only its
+  // arguments and the loaded strategy and tables: no output, no draws, so
+  // that tools may ask it for any hand, from several threads at once.
   bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
-                           size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS]) const;
+                           size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS],
+                           double raiserShare = 0.0) const;
+  // What the large limit player has read of its opponent's raises.
+  const RaiseReads& raiseReads() const { return reads; }
   // The chance of `hole` against the range of the last raise at `state`, as
-  // the price rule reads it (no-limit only).
+  // the price rule reads it (no-limit, and the large limit player).
   double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;
 
   CFR* getSolver() const { return solver.get(); }
@@ -165,7 +184,19 @@ class LimitHoldemAgent : public PokerAgent {
   // first (rangeHoldings); valid until this thread asks for another board.
   const std::vector<Holding>& priceRange(const State& state) const;
 
+  // The large limit player reads its opponent's raises at showdowns and
+  // prices folds to them, with the equity tables of the price rule.
+  bool readsRaises() const {
+    return abstraction_ == Abstraction::large && game->bettingType == limitBetting;
+  }
+  bool usesPriceTables() const { return game->bettingType != limitBetting || readsRaises(); }
+  static bool raisedThisRound(const State& state, uint8_t player);
+  // Scores the raises of the opponent of `seat` in a finished hand that
+  // shows its cards.
+  void readShowdown(const State& state, uint8_t seat);
+
   std::unique_ptr<CFR> solver;
+  RaiseReads reads;
   Abstraction abstraction_ = Abstraction::standard;
   std::unique_ptr<EquityTables> tables;  // lent to the solver
   std::unique_ptr<LargeBuckets> largeBuckets;  // large abstraction only; lent to the solver

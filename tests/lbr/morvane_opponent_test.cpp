@@ -191,12 +191,54 @@ TEST_F(MorvaneQuery, TheToolMeasuresTheLargePlayer) {
             "--abstraction large once in this directory)\n");
 
   testing::internal::CaptureStdout();
-  { LimitHoldemAgent large(limit.c_str(), Abstraction::large, 10); }
-  testing::internal::GetCapturedStdout();
+  {
+    LimitHoldemAgent large(limit.c_str(), Abstraction::large, 10);
+    testing::internal::GetCapturedStdout();
+    // Its read of a wide raiser: facing a river raise (every hand in bucket
+    // 0, so both hands share one strategy), a fold of the nuts becomes a
+    // call against a raiser of any holding; one of a hand that cannot pay
+    // the price of 20 in 60 against it stays.
+    GamePtr game = readGameFile(limit);
+    MatchState ms;
+    ASSERT_GT(readMatchState("MATCHSTATE:0:0:cc/cc/cc/cr:9c9h|/KsQsJs/2d/3c", game.get(), &ms), 0);
+    const uint8_t hands[2][2] = {{makeCard(12, 3), makeCard(8, 3)}, {makeCard(5, 2), makeCard(2, 1)}};
+    double plain[2][3], read[2][3];
+    ASSERT_TRUE(large.actionProbabilities(ms.state, 0, hands, 2, plain));
+    ASSERT_TRUE(large.actionProbabilities(ms.state, 0, hands, 2, read, 1.0));
+    ASSERT_GT(plain[0][a_fold], 0.0);
+    EXPECT_EQ(read[0][a_fold], 0.0);
+    EXPECT_DOUBLE_EQ(read[0][a_call], plain[0][a_call] + plain[0][a_fold]);
+    EXPECT_EQ(read[0][a_raise], plain[0][a_raise]);
+    for (int a = 0; a < 3; ++a) EXPECT_EQ(read[1][a], plain[1][a]);
+    // A raiser read narrower than RaiseReads::WIDE is left to the strategy.
+    ASSERT_TRUE(large.actionProbabilities(ms.state, 0, hands, 2, read, RaiseReads::WIDE - 0.01));
+    EXPECT_EQ(read[0][a_fold], plain[0][a_fold]);
+    // Where the opponent has not raised this round (the big blind's own
+    // bet before the small blind acts) the strategy plays as it is.
+    ASSERT_GT(readMatchState("MATCHSTATE:1:0::|AsTs", game.get(), &ms), 0);
+    ASSERT_TRUE(large.actionProbabilities(ms.state, 1, hands, 2, plain));
+    ASSERT_TRUE(large.actionProbabilities(ms.state, 1, hands, 2, read, 1.0));
+    for (int k = 0; k < 2; ++k)
+      for (int a = 0; a < 3; ++a) EXPECT_EQ(read[k][a], plain[k][a]);
+  }
   run = runLbr(dir, "--deals 3 --threads 2 --abstraction large " + limit);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Loading table lookup/large_buckets_river!"), std::string::npos);
   EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
+  // And the tool measures it with such a read, for that player only.
+  run = runLbr(dir, "--deals 3 --raiser-share 0.8 --abstraction large " + limit);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("mbb/g (95%), 3 deals\n"), std::string::npos) << run.out;
+  for (const std::string bad : {"--raiser-share 0", "--raiser-share 1.5", "--raiser-share x"}) {
+    run = runLbr(dir, "--deals 1 " + bad + " --abstraction large " + limit);
+    EXPECT_EQ(run.status, 1) << bad;
+    EXPECT_EQ(run.err, "ERROR: invalid raiser share '" + bad.substr(15) +
+                           "' (a number above 0, at most 1)\n");
+  }
+  run = runLbr(dir, "--deals 1 --raiser-share 0.5 " + limit);
+  EXPECT_EQ(run.err,
+            "ERROR: --raiser-share is for the large limit player (--abstraction large, a limit "
+            "game)\n");
   // A strategy whose note names other bucket tables is one the player would
   // train again.
   const std::string note = "strategies/holdem.limit.2p.large/strategy.buckets";

@@ -55,6 +55,16 @@ bool makeLargeWorkDir(const std::string& dir) {
   return ok;
 }
 
+// The same, with the two-player equity tables of the rounds before the river
+// (every chance 0) that the large limit player reads raises with.
+bool makeLargeAgentDir(const std::string& dir) {
+  const uint64_t sizes[3] = {169, kFlop, kTurn};
+  bool ok = makeLargeWorkDir(dir);
+  for (int round = 0; round < 3; ++round)
+    ok = ok && sparseFile(dir + "/" + EquityTables::equityFileName(2, round), sizes[round] * sizeof(double));
+  return ok;
+}
+
 class InDirectory {
  public:
   explicit InDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
@@ -448,7 +458,7 @@ TEST(LargeAgent, OwnStrategyFileAndBucketsStandardPathsUntouched) {
                "strategies/holdem.limit.2p.large/strategy");
 
   TempDir dir;
-  ASSERT_TRUE(makeLargeWorkDir(dir.path()));
+  ASSERT_TRUE(makeLargeAgentDir(dir.path()));
   InDirectory in(dir.path());
   testing::internal::CaptureStdout();
   auto agent = std::make_unique<LimitHoldemAgent>(kHoldemGames[0], Abstraction::large, 20);

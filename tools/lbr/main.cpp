@@ -45,7 +45,7 @@ std::string clock(double seconds) {
 
 int main(int argc, char** argv) {
   uint64_t deals = 0, seed = 0, threads = 0;
-  std::string gamePath, actionsName, roundsName, opponentName, abstraction;
+  std::string gamePath, actionsName, roundsName, opponentName, abstraction, raiserShareText;
   try {
     TCLAP::CmdLine cmd(
         "Local best response (Lisy and Bowling, 2017) against a two-player hold'em strategy. "
@@ -83,6 +83,12 @@ int main(int argc, char** argv) {
     TCLAP::ValueArg<std::string> abstractionArg(
         "", "abstraction", "Abstraction of morvane's strategy: standard (default) or large.", false,
         "standard", "NAME", cmd);
+    TCLAP::ValueArg<std::string> raiserShareArg(
+        "", "raiser-share",
+        "The large limit player as it plays once it has read its opponent raising with the top "
+        "share Q (0 < Q <= 1) of its holdings: from Q = 0.85 up, folds to a raise that pay the "
+        "price against those holdings become calls. Default: as it starts, before any read.",
+        false, "", "Q", cmd);
     TCLAP::UnlabeledValueArg<std::string> gameArg("game-file", "A two-player hold'em game.", true,
                                                   "", "GAME_FILE", cmd);
     cmd.setExceptionHandling(false);
@@ -98,6 +104,7 @@ int main(int argc, char** argv) {
     roundsName = roundsArg.getValue();
     opponentName = opponentArg.getValue();
     abstraction = abstractionArg.getValue();
+    raiserShareText = raiserShareArg.getValue();
   } catch (const TCLAP::ExitException& e) {
     return e.getExitStatus();
   } catch (const TCLAP::ArgException& e) {
@@ -130,13 +137,23 @@ int main(int argc, char** argv) {
   const std::string refusal = abstractionRefusal(chosen, std::filesystem::path(gamePath).filename().string());
   if (!refusal.empty()) fail(refusal);
 
+  double raiserShare = 0.0;
+  if (!raiserShareText.empty()) {
+    char* end = nullptr;
+    raiserShare = std::strtod(raiserShareText.c_str(), &end);
+    if (end == raiserShareText.c_str() || *end != '\0' || !(raiserShare > 0.0 && raiserShare <= 1.0))
+      fail("invalid raiser share '" + raiserShareText + "' (a number above 0, at most 1)");
+    if (opponentName != "morvane" || chosen != Abstraction::large || !limit)
+      fail("--raiser-share is for the large limit player (--abstraction large, a limit game)");
+  }
+
   std::unique_ptr<lbr::Opponent> opponent;
   if (opponentName == "morvane") {
     // Checked before anything is constructed: the player would train or
     // generate what is missing.
     const std::string problem = lbr::MorvaneOpponent::missing(game.get(), abstraction);
     if (!problem.empty()) fail(problem);
-    opponent = lbr::MorvaneOpponent::load(game.get(), gamePath, chosen);
+    opponent = lbr::MorvaneOpponent::load(game.get(), gamePath, chosen, raiserShare);
   } else {
     opponent = lbr::makeBaseline(opponentName, game.get());
     if (!opponent)

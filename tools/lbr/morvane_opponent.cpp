@@ -37,6 +37,12 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
       if (!problem.empty()) return "strategy " + path + " is unusable: " + problem;
       return "";
     }
+    // It reads its opponent's raises with the equity tables of the price rule.
+    for (int round = 0; round < 3; ++round) {
+      const std::string table = EquityTables::equityFileName(2, round);
+      if (!table_file_ok(table, classes[round] * sizeof(double)))
+        return "no usable equity table " + table + " (run morvane once in this directory)";
+    }
     const std::string path = LimitHoldemAgent::strategyPath(game, Abstraction::large);
     if (!file_exist(path.c_str()))
       return "no strategy " + path + " (run morvane --abstraction large once in this directory)";
@@ -74,23 +80,24 @@ std::string MorvaneOpponent::missing(const Game* game, const std::string& abstra
 }
 
 std::unique_ptr<Opponent> MorvaneOpponent::load(const Game* game, const std::string& gameFile,
-                                                Abstraction abstraction) {
+                                                Abstraction abstraction, double raiserShare) {
   if (abstraction == Abstraction::large && game->bettingType != limitBetting)
     return std::make_unique<NolimitLargeOpponent>(game, gameFile);
-  return std::make_unique<MorvaneOpponent>(game, gameFile, abstraction);
+  return std::make_unique<MorvaneOpponent>(game, gameFile, abstraction, raiserShare);
 }
 
 MorvaneOpponent::MorvaneOpponent(const Game* game, const std::string& gameFile,
-                                 Abstraction abstraction)
+                                 Abstraction abstraction, double raiserShare)
     : SingleRaiseOpponent(game),
-      agent_(std::make_unique<LimitHoldemAgent>(gameFile.c_str(), abstraction)) {}
+      agent_(std::make_unique<LimitHoldemAgent>(gameFile.c_str(), abstraction)),
+      raiserShare_(raiserShare) {}
 
 MorvaneOpponent::~MorvaneOpponent() = default;
 
 void MorvaneOpponent::actionProbabilities(const State& state, uint8_t seat,
                                           const uint8_t (*hands)[2], size_t count,
                                           double (*probabilities)[3]) const {
-  agent_->actionProbabilities(state, seat, hands, count, probabilities);
+  agent_->actionProbabilities(state, seat, hands, count, probabilities, raiserShare_);
 }
 
 NolimitLargeOpponent::NolimitLargeOpponent(const Game* game, const std::string& gameFile)

@@ -29,13 +29,15 @@ class MorvaneOpponent : public SingleRaiseOpponent {
   static std::string missing(const Game* game, const std::string& abstraction);
 
   // The player of that abstraction; call only after missing() returned "".
+  // `raiserShare` above 0: the large limit player once it has read its
+  // opponent raising with that share of its holdings.
   static std::unique_ptr<Opponent> load(const Game* game, const std::string& gameFile,
-                                        Abstraction abstraction);
+                                        Abstraction abstraction, double raiserShare = 0.0);
 
   // Loads the player of that abstraction, one that folds, calls or raises
   // by one size; call only after missing() returned "".
   MorvaneOpponent(const Game* game, const std::string& gameFile,
-                  Abstraction abstraction = Abstraction::standard);
+                  Abstraction abstraction = Abstraction::standard, double raiserShare = 0.0);
   ~MorvaneOpponent() override;
 
   void actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
@@ -43,6 +45,7 @@ class MorvaneOpponent : public SingleRaiseOpponent {
 
  private:
   std::unique_ptr<LimitHoldemAgent> agent_;
+  double raiserShare_;
 };
 
 // The large no-limit player; call only after MorvaneOpponent::missing()
