@@ -1,8 +1,9 @@
 // The hold'em player's strategy as an LBR opponent: the agent itself, loaded
 // from "strategies/" and "lookup/" in the working directory, so that the LBR
 // meets exactly what the player plays (its buckets, its average strategy,
-// its answer to states the strategy lacks). The limit players and the
-// standard no-limit player are queried through
+// its answer to states the strategy lacks; the large limit player as it
+// starts, or with a given read of its opponent's raises). The limit players
+// and the standard no-limit player are queried through
 // LimitHoldemAgent::actionProbabilities; the large no-limit player, which
 // raises at several sizes, through NolimitLargeAgent's options and
 // probabilities, reading the opponent's raises with the hand's raise draws.
