@@ -390,7 +390,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
           against = std::make_unique<RangeEquity>(priceRange(state), raiserShare, lastRound);
         double hero;
         if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);
-        if (against->equity(hero, hands[k]) >= callPrice(game, &state, seat)) {
+        if (against->equity(hero, hands[k]) >= callDownPrice(game, &state, seat)) {
           p[a_call] += p[a_fold];
           p[a_fold] = 0.0;
         }

@@ -50,11 +50,12 @@
 // it has read RaiseReads::MINIMUM raises, and while that share is at least
 // RaiseReads::WIDE, a fold its strategy makes to a raise of this round
 // becomes a call when the hand's chance against that share of holdings pays
-// the price of the call. An equilibrium strategy folds to a raise what
-// loses against the hands that raise in equilibrium; against a player
-// raising far wider (a bot that always raises or plays at random) those
-// folds give away most of what it could win. The correction only ever
-// calls, and reads the equity tables of the price rule (120 MB).
+// the price of calling down (callDownPrice: this call and one bet of each
+// later round, as such a raiser bets again). An equilibrium strategy folds
+// to a raise what loses against the hands that raise in equilibrium;
+// against a player raising far wider (a bot that always raises or plays at
+// random) those folds give away most of what it could win. The correction
+// only ever calls, and reads the equity tables of the price rule (120 MB).
 //
 // actionProbabilities is the agent's whole policy as a pure function: what
 // it sends at a state for given hole cards, with the probabilities getAction
@@ -134,7 +135,8 @@ class LimitHoldemAgent : public PokerAgent {
   // (the large limit player that has read its opponent, raise_reads.h),
   // where the opponent raised in this round, a hand's fold becomes a call
   // when the hand's chance against the top `raiserShare` of holdings pays
-  // the price of the call (the price rule's steps 3 to 5 with that share).
+  // the price of calling down (the price rule's steps 3 and 5 with that
+  // share, and callDownPrice for step 4).
   // Returns whether the strategy covers the state (false when it lacks it
   // for any of the hands). getAction draws from these. Reads only its
   // arguments and the loaded strategy and tables: no output, no draws, so

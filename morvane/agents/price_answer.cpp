@@ -41,6 +41,14 @@ double callPrice(const Game* game, const State* state, uint8_t seat) {
   return static_cast<double>(owed) / static_cast<double>(pot(game, state) + owed);
 }
 
+double callDownPrice(const Game* game, const State* state, uint8_t seat) {
+  const int32_t owed = std::min(state->maxSpent, game->stack[seat]) - state->spent[seat];
+  if (owed <= 0) return 0.0;
+  int64_t later = 0;
+  for (int r = state->round + 1; r < game->numRounds; ++r) later += game->raiseSize[r];
+  return static_cast<double>(owed + later) / static_cast<double>(pot(game, state) + owed + 2 * later);
+}
+
 double log5WinChance(double a, double b) {
   const double win = a * (1.0 - b);
   const double lose = b * (1.0 - a);

@@ -40,6 +40,12 @@ double raiserRangeShare(const Game* game, const State* state, uint8_t seat);
 // is owed.
 double callPrice(const Game* game, const State* state, uint8_t seat);
 
+// Share of the final pot that calling down pays for in a limit game: the
+// call now, then one bet in each later round that the raiser makes and
+// `seat` calls, as against a player that raises at every turn; 0 when
+// nothing is owed. On the last round, callPrice.
+double callDownPrice(const Game* game, const State* state, uint8_t seat);
+
 // log5: chance that a hand beating a random hand with chance a beats one
 // that does so with chance b; a half when neither ever wins nor loses.
 double log5WinChance(double a, double b);

@@ -51,6 +51,24 @@ TEST_F(PriceAnswer, RangeAndPriceFollowTheLastRaiseOfTheRound) {
   EXPECT_DOUBLE_EQ(callPrice(game.get(), &s, 1), 0.0);
 }
 
+// In limit (blinds 10 and 5, bets 10, 10, 20, 20) calling down also pays one
+// bet of each later round, which the raiser makes and the seat calls.
+TEST(CallDownPrice, AddsOneCalledBetOfEachLaterRound) {
+  GamePtr limit = readGameFile(holdemGamePath("holdem.limit.2p.reverse_blinds.game"));
+  ASSERT_TRUE(limit);
+  MatchState ms;
+  // A flop bet of 10 into 20: the call pays 10 of 40, calling down 50 of 120.
+  ASSERT_GT(readMatchState("MATCHSTATE:0:1:cc/cr:Kh9c|/2c3d4h", limit.get(), &ms), 0);
+  EXPECT_DOUBLE_EQ(callPrice(limit.get(), &ms.state, 0), 10.0 / 40.0);
+  EXPECT_DOUBLE_EQ(callDownPrice(limit.get(), &ms.state, 0), 50.0 / 120.0);
+  // On the river the two agree; with nothing owed both are 0.
+  ASSERT_GT(readMatchState("MATCHSTATE:0:1:cc/cc/cc/cr:Kh9c|/2c3d4h/5s/6c", limit.get(), &ms), 0);
+  EXPECT_DOUBLE_EQ(callDownPrice(limit.get(), &ms.state, 0), 20.0 / 60.0);
+  EXPECT_DOUBLE_EQ(callDownPrice(limit.get(), &ms.state, 0), callPrice(limit.get(), &ms.state, 0));
+  ASSERT_GT(readMatchState("MATCHSTATE:0:1:cc/:Kh9c|/2c3d4h", limit.get(), &ms), 0);
+  EXPECT_DOUBLE_EQ(callDownPrice(limit.get(), &ms.state, 0), 0.0);
+}
+
 TEST_F(PriceAnswer, CallsWhenTheEquityPaysThePriceNeverRaises) {
   const State raised = parse("MATCHSTATE:0:0:r300:Kh9c|");  // price 1/3
   EXPECT_EQ(priceAnswer(game.get(), &raised, 0, 0.30).type, a_fold);
