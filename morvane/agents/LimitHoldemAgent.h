@@ -144,8 +144,6 @@ class LimitHoldemAgent : public PokerAgent {
   bool actionProbabilities(const State& state, uint8_t seat, const uint8_t (*hands)[2],
                            size_t count, double (*probabilities)[NUM_ABSTRACT_ACTIONS],
                            double raiserShare = 0.0) const;
-  // What the large limit player has read of its opponent's raises.
-  const RaiseReads& raiseReads() const { return reads; }
   // The chance of `hole` against the range of the last raise at `state`, as
   // the price rule reads it (no-limit, and the large limit player).
   double equityAgainstRaiser(const State& state, uint8_t seat, const uint8_t* hole) const;

@@ -36,9 +36,9 @@ class RaiseReads {
   static constexpr uint64_t MINIMUM = 200;
   // The narrowest read share the player answers: far wider than a player
   // near an equilibrium shows (the standard player reads as about 0.65).
-  // Against such a player the strategy's folds are sound, and a read made
-  // from a few numbers of the hands shown down is too rough to overrule
-  // them.
+  // Against such a player the strategy's folds are sound, and a read pooled
+  // over rounds and taken only from hands shown down is too rough to
+  // overrule them.
   static constexpr double WIDE = 0.85;
 
   // Adds the rank of one raise's holding.
