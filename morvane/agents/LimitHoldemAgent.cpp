@@ -345,14 +345,26 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   const InfoSetStore* store = solver->flatStore();
   const CFRNode* found = nullptr;
   bool covered = true;
-  // The price rule's equities, made at the first hand that needs them.
-  std::unique_ptr<RangeEquity> against;
   // A fold to a raise may become a call by the read of the raiser.
   const bool answerReadRaiser = raiserShare >= RaiseReads::WIDE && readsRaises() &&
                                 game->numPlayers == 2 && canFold &&
                                 raisedThisRound(state, uint8_t(1 - seat));
-  const bool lastRound = round == game->numRounds - 1;
-  const auto strength = [&](uint8_t a, uint8_t b) { return holdingStrength(state, a, b); };
+  // The chance of hands[k] against the raiser's range: the read share for
+  // the large limit player, else (no-limit) the share the last raise reads
+  // as; the two rules never meet in one game. The range's equities are made
+  // at the first hand that needs them.
+  std::unique_ptr<RangeEquity> against;
+  const auto equityOf = [&](size_t k) {
+    if (!against) {
+      const double share = answerReadRaiser ? raiserShare : raiserRangeShare(game, &state, seat);
+      against = std::make_unique<RangeEquity>(priceRange(state), share,
+                                              round == game->numRounds - 1);
+    }
+    double hero;
+    if (!against->strengthOf(hands[k], &hero))
+      hero = holdingStrength(state, hands[k][0], hands[k][1]);
+    return against->equity(hero, hands[k]);
+  };
 
   uint8_t cards[MAX_HOLE_CARDS + MAX_BOARD_CARDS];
   const int board = sumBoardCards(game, round);
@@ -385,15 +397,10 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
         p[a_call] += p[a_raise];
         p[a_raise] = 0.0;
       }
-      if (answerReadRaiser && p[a_fold] > 0.0) {
-        if (!against)
-          against = std::make_unique<RangeEquity>(priceRange(state), raiserShare, lastRound);
-        double hero;
-        if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);
-        if (against->equity(hero, hands[k]) >= callDownPrice(game, &state, seat)) {
-          p[a_call] += p[a_fold];
-          p[a_fold] = 0.0;
-        }
+      if (answerReadRaiser && p[a_fold] > 0.0 &&
+          equityOf(k) >= callDownPrice(game, &state, seat)) {
+        p[a_call] += p[a_fold];
+        p[a_fold] = 0.0;
       }
       continue;
     }
@@ -402,14 +409,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
     p[a_call] = 1.0;
     p[a_raise] = 0.0;
     if (game->bettingType == limitBetting) continue;
-    if (!against) {
-      against = std::make_unique<RangeEquity>(priceRange(state), raiserRangeShare(game, &state, seat),
-                                              lastRound);
-    }
-    double hero;
-    if (!against->strengthOf(hands[k], &hero)) hero = strength(hands[k][0], hands[k][1]);
-    const double equity = against->equity(hero, hands[k]);
-    if (priceAnswer(game, &state, seat, equity).type == a_fold) {
+    if (priceAnswer(game, &state, seat, equityOf(k)).type == a_fold) {
       p[a_fold] = 1.0;
       p[a_call] = 0.0;
     }
