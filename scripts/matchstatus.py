@@ -81,6 +81,7 @@ CFR_PROGRESS = re.compile(rf"CFR progress: {NUMBER}% \(elapsed time: {NUMBER} mi
 EQUITY_LEFT = re.compile(rf"\S+: {NUMBER} classes per second with \d+ threads, about {NUMBER} s left")
 STATE_TABLE_LEVEL = re.compile(r"\s+(\d) cards?: \d+ states")
 KUHN_PASS = re.compile(r"Finding equilibrium (\d+)\.\.\.")
+KMEANS_PASS = re.compile(rf"k-means pass (\d+) of (\d+): \d+ hands moved, about {NUMBER} s left")
 
 
 class PlayerStatus:
@@ -113,7 +114,12 @@ class PlayerStatus:
     def _progress(self, percent, now):
         # A time left printed before this step of progress is out of date.
         self.left = self.left_at = None
-        self.percent = min(100.0, max(0.0, percent))
+        percent = min(100.0, max(0.0, percent))
+        # Progress that falls back is the next pass over the hands: the rate
+        # starts again.
+        if self.percent is not None and percent < self.percent:
+            self.step_start = None
+        self.percent = percent
         if self.step_start is None:
             self.step_start = (now, self.percent)
 
@@ -162,6 +168,15 @@ class PlayerStatus:
         m = KUHN_PASS.match(line)
         if m and self.kuhn_passes:
             self._progress(int(m.group(1)) * 100.0 / self.kuhn_passes, now)
+            return
+        # The large limit buckets' k-means passes, which on the turn take
+        # most of their tables' time.
+        m = KMEANS_PASS.match(line)
+        if m and self.what.startswith("large bucket tables"):
+            if not self.what.endswith(": clustering"):
+                self._begin(self.what + ": clustering", now)
+            self._progress(int(m.group(1)) * 100.0 / int(m.group(2)), now)
+            self.left, self.left_at = float(m.group(3)), now
 
     def seconds_left(self, now):
         # The rate seen since the step began is steadier than the player's

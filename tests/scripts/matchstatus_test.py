@@ -34,6 +34,9 @@ RECORDED = {
               "CFR progress: 42% (elapsed time: 0.05 mins, expected time left: 0.0966667 mins)\n",
     "large": "Making the large turn buckets from the river equities\nLoading table lookup/river_2p!\n"
              "Averaging the river equities of every turn hand\n10% done, about 53 s left\n20% done, about 47 s left\n",
+    "sorting": "Sorting the river equities of every turn hand\n10% done, about 49 s left\n30% done, about 40 s left\n",
+    "kmeans": "k-means pass 1 of 15: 10538432 hands moved, about 467 s left\n"
+              "k-means pass 4 of 15: 1415658 hands moved, about 449 s left\n",
     "waiting": "Waiting for another player preparing its tables or strategy in this directory\n",
 }
 
@@ -60,6 +63,9 @@ class StatusLines(unittest.TestCase):
             ("kuhn",): "training 25%, about 6s left, 3s so far",
             ("holdem",): "training 42%, about 6s left, 2s so far",
             ("large",): "large bucket tables, turn 20%, about 8s left, 4s so far",
+            # A second pass over the hands starts its rate afresh.
+            ("large", "sorting"): "large bucket tables, turn 30%, about 4s left, 7s so far",
+            ("large", "sorting", "kmeans"): "large bucket tables, turn: clustering 27%, about 4s left, 9s so far",
             ("waiting",): "waiting for another player's preparation, 0s so far",
         }
         RECORDED["equity_printed"] = RECORDED["equity"].rsplit("11.8343", 1)[0]
