@@ -368,7 +368,7 @@ LARGE_TABLES = {
 }
 LARGE_TABLES_BYTES = 276.8e6
 # The limit player's k-means of the turn takes most of its tables' time.
-LARGE_TABLES_SECONDS = {"holdem.limit.2p.reverse_blinds": 7 * 60, "holdem.nolimit.2p.reverse_blinds": 60}
+LARGE_TABLES_SECONDS = {"holdem.limit.2p.reverse_blinds": 14 * 60, "holdem.nolimit.2p.reverse_blinds": 60}
 EQUITY_TABLES = [f"lookup/{r}_2p" for r in TABLE_ROUNDS[1:]]
 
 

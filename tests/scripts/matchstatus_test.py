@@ -123,7 +123,7 @@ class FirstStart(unittest.TestCase):
         for path in ["lookup/flop_2p", "lookup/turn_2p", "lookup/river_2p"] + matchstatus.BUCKET_TABLES:
             os.makedirs(os.path.dirname(os.path.join(self.run_dir, path)), exist_ok=True)
             open(os.path.join(self.run_dir, path), "w").close()
-        self.assertIn("large bucket tables about 7 min and 276.8 MB, then training",
+        self.assertIn("large bucket tables about 14 min and 276.8 MB, then training",
                       self.plan(game, abstraction="large").stdout)
         # The no-limit player's bucket tables are not all the limit player's.
         for path in matchstatus.LARGE_TABLES["holdem.nolimit.2p.reverse_blinds"]:
