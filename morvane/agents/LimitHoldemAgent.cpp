@@ -349,6 +349,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
   const bool answerReadRaiser = raiserShare >= RaiseReads::WIDE && readsRaises() &&
                                 game->numPlayers == 2 && canFold &&
                                 raisedThisRound(state, uint8_t(1 - seat));
+  const double readRaiserPrice = answerReadRaiser ? callDownPrice(game, &state, seat) : 0.0;
   // The chance of hands[k] against the raiser's range: the read share for
   // the large limit player, else (no-limit) the share the last raise reads
   // as; the two rules never meet in one game. The range's equities are made
@@ -397,8 +398,7 @@ bool LimitHoldemAgent::actionProbabilities(const State& state, uint8_t seat,
         p[a_call] += p[a_raise];
         p[a_raise] = 0.0;
       }
-      if (answerReadRaiser && p[a_fold] > 0.0 &&
-          equityOf(k) >= callDownPrice(game, &state, seat)) {
+      if (answerReadRaiser && p[a_fold] > 0.0 && equityOf(k) >= readRaiserPrice) {
         p[a_call] += p[a_fold];
         p[a_fold] = 0.0;
       }

@@ -13,6 +13,14 @@ int64_t pot(const Game* game, const State* state) {
   return total;
 }
 
+// Share of the final pot `seat` pays for when it calls now and then calls
+// `later` chips more that the raiser bets; 0 when nothing is owed.
+double sharePaid(const Game* game, const State* state, uint8_t seat, int64_t later) {
+  const int32_t owed = std::min(state->maxSpent, game->stack[seat]) - state->spent[seat];
+  if (owed <= 0) return 0.0;
+  return static_cast<double>(owed + later) / static_cast<double>(pot(game, state) + owed + 2 * later);
+}
+
 }  // namespace
 
 double raiserRangeShare(const Game* game, const State* state, uint8_t seat) {
@@ -36,17 +44,13 @@ double raiserRangeShare(const Game* game, const State* state, uint8_t seat) {
 }
 
 double callPrice(const Game* game, const State* state, uint8_t seat) {
-  const int32_t owed = std::min(state->maxSpent, game->stack[seat]) - state->spent[seat];
-  if (owed <= 0) return 0.0;
-  return static_cast<double>(owed) / static_cast<double>(pot(game, state) + owed);
+  return sharePaid(game, state, seat, 0);
 }
 
 double callDownPrice(const Game* game, const State* state, uint8_t seat) {
-  const int32_t owed = std::min(state->maxSpent, game->stack[seat]) - state->spent[seat];
-  if (owed <= 0) return 0.0;
   int64_t later = 0;
   for (int r = state->round + 1; r < game->numRounds; ++r) later += game->raiseSize[r];
-  return static_cast<double>(owed + later) / static_cast<double>(pot(game, state) + owed + 2 * later);
+  return sharePaid(game, state, seat, later);
 }
 
 double log5WinChance(double a, double b) {
